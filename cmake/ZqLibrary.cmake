@@ -1,0 +1,22 @@
+# zq_library(NAME dir [QT] LIBS ...): one library target per source folder. Sources are every
+# .cpp of the folder and its subfolders except main.cpp, so adding a file needs no edit here.
+function(zq_library name)
+  cmake_parse_arguments(A "AUTOMOC" "" "LIBS;PRIVATE_LIBS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  file(GLOB_RECURSE hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT srcs)
+    # A folder whose code is still to come: its target exists so that others can name it.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${A_LIBS})
+    return()
+  endif()
+  add_library(${name} STATIC ${srcs} ${hdrs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${A_LIBS} PRIVATE ${A_PRIVATE_LIBS})
+  set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  if(A_AUTOMOC)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  endif()
+endfunction()

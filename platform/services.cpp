@@ -1,0 +1,14 @@
+#include "platform/services.h"
+
+namespace zq {
+
+Services& DefaultServices() {
+  static SystemClock clock;
+  static QtTimerService timers;
+  static QtMainThread mainThread;
+  static StderrMessages messages;
+  static Services services{&clock, &timers, &mainThread, &messages};
+  return services;
+}
+
+}  // namespace zq
