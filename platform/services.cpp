@@ -7,7 +7,8 @@ Services& DefaultServices() {
   static QtTimerService timers;
   static QtMainThread mainThread;
   static StderrMessages messages;
-  static Services services{&clock, &timers, &mainThread, &messages};
+  static StatvfsDiskSpace disk;
+  static Services services{&clock, &timers, &mainThread, &messages, &disk};
   return services;
 }
 

@@ -3,6 +3,7 @@
 // the services outlive every component given them.
 
 #include "platform/clock.h"
+#include "platform/diskspace.h"
 #include "platform/mainthread.h"
 #include "platform/messages.h"
 #include "platform/timers.h"
@@ -14,10 +15,11 @@ struct Services {
   TimerService* timers = nullptr;
   MainThread* mainThread = nullptr;
   OperatorMessages* messages = nullptr;
+  DiskSpace* disk = nullptr;
 };
 
 // The real services of the process (system clock, Qt timers, Qt main thread, messages on standard
-// error). A program replaces `messages` with its message boxes before it creates components.
+// error, statvfs). A program replaces `messages` with its message boxes before it creates components.
 Services& DefaultServices();
 
 }  // namespace zq

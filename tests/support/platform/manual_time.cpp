@@ -153,6 +153,26 @@ std::size_t QueuedMainThread::Pending() const {
   return queue_.size();
 }
 
+bool FakeDiskSpace::Query(const std::string& folder, DiskFigures& out) const {
+  std::lock_guard lock(mutex_);
+  queried.push_back(folder);
+  if (failing) return false;
+  std::size_t best = 0;
+  out = all;
+  for (const auto& [prefix, figures] : perFolder_)
+    if (folder.compare(0, prefix.size(), prefix) == 0 && prefix.size() >= best) {
+      best = prefix.size();
+      out = figures;
+    }
+  return true;
+}
+
+void FakeDiskSpace::SetFor(const std::string& folder, std::uint64_t totalBytes,
+                           std::uint64_t freeBytes) {
+  std::lock_guard lock(mutex_);
+  perFolder_.emplace_back(folder, DiskFigures{totalBytes, freeBytes});
+}
+
 std::vector<std::string> RecordedMessages::Texts() const {
   std::vector<std::string> texts;
   for (const Shown& s : shown) texts.push_back(s.text);

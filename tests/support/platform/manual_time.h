@@ -101,12 +101,29 @@ class RecordedMessages final : public OperatorMessages {
   std::vector<Shown> shown;
 };
 
-// The three doubles together, and the services that point at them.
+// Disk figures set by the test: one answer for every folder, or per folder (the longest folder
+// that is a prefix of the path asked wins); `failing` makes every query fail.
+class FakeDiskSpace final : public DiskSpace {
+ public:
+  bool Query(const std::string& folder, DiskFigures& out) const override;
+  void Set(std::uint64_t totalBytes, std::uint64_t freeBytes) { all = {totalBytes, freeBytes}; }
+  void SetFor(const std::string& folder, std::uint64_t totalBytes, std::uint64_t freeBytes);
+  DiskFigures all{100ull << 30, 50ull << 30};
+  bool failing = false;
+  mutable std::vector<std::string> queried;
+
+ private:
+  std::vector<std::pair<std::string, DiskFigures>> perFolder_;
+  mutable std::mutex mutex_;
+};
+
+// The doubles together, and the services that point at them.
 struct TestPlatform {
   ManualTime time;
   QueuedMainThread mainThread;
   RecordedMessages messages;
-  Services services() { return Services{&time, &time, &mainThread, &messages}; }
+  FakeDiskSpace disk;
+  Services services() { return Services{&time, &time, &mainThread, &messages, &disk}; }
 };
 
 }  // namespace zq::testing
