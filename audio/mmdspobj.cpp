@@ -13,7 +13,9 @@ std::vector<TMMDSPComponent*>& Registry() {
 }
 
 // A guard for the chain walks: a chain never holds more stages than are alive.
-std::size_t MaxSteps() { return Registry().size() + 1; }
+std::size_t MaxSteps() {
+  return Registry().size() + 1;
+}
 
 }  // namespace
 
@@ -43,7 +45,8 @@ TMMDSPComponent* TMMDSPComponent::LinkProperty(std::string_view name) const {
 
 void TMMDSPComponent::Broadcast(TMMDSPComponent* stage, bool outputSide, std::string_view name) {
   const std::vector<TMMDSPComponent*> stages = Registry();
-  for (TMMDSPComponent* x : stages) x->PeerLinkChanged(stage, outputSide, name);
+  for (TMMDSPComponent* x : stages)
+    x->PeerLinkChanged(stage, outputSide, name);
 }
 
 void TMMDSPComponent::PeerLinkChanged(TMMDSPComponent* stage, bool outputSide,
@@ -122,7 +125,9 @@ void TMMDSPComponent::SetWaveFormat(const TWaveFormatEx* format) {
   if (!Busy() && output_ != nullptr) output_->InputFormatChanged(format_.get());
 }
 
-void TMMDSPComponent::InputFormatChanged(const TWaveFormatEx* format) { SetWaveFormat(format); }
+void TMMDSPComponent::InputFormatChanged(const TWaveFormatEx* format) {
+  SetWaveFormat(format);
+}
 
 void TMMDSPComponent::PropagateFormat() {
   if (Busy()) return;
@@ -144,22 +149,28 @@ void TMMDSPComponent::SetBufferSize(int size) {
 
 void TMMDSPComponent::ChainOpened() {
   if (opened_) return;
-  effectiveBufferSize_ = format_ ? WholeFrames(nominalBufferSize_, format_->nBlockAlign)
-                                 : nominalBufferSize_;
+  effectiveBufferSize_ =
+      format_ ? WholeFrames(nominalBufferSize_, format_->nBlockAlign) : nominalBufferSize_;
   opened_ = true;
   started_ = false;
   paused_ = false;
 }
 
-void TMMDSPComponent::ChainClosed() { opened_ = false; }
+void TMMDSPComponent::ChainClosed() {
+  opened_ = false;
+}
 
 void TMMDSPComponent::ChainStarted() {
   if (opened_ && !started_) started_ = true;
 }
 
-void TMMDSPComponent::ChainPaused() { paused_ = true; }
+void TMMDSPComponent::ChainPaused() {
+  paused_ = true;
+}
 
-void TMMDSPComponent::ChainRestarted() { paused_ = false; }
+void TMMDSPComponent::ChainRestarted() {
+  paused_ = false;
+}
 
 void TMMDSPComponent::ChainStopped() {
   if (!started_) return;

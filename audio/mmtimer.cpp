@@ -52,7 +52,8 @@ TMMTimerClient* TMMSharedTimer::RegisterClient(int intervalMs, int suspendCount,
                                     nullptr};
   std::lock_guard guard(lock_);
   TMMTimerClient** tail = &head_;
-  while (*tail != nullptr) tail = &(*tail)->next;
+  while (*tail != nullptr)
+    tail = &(*tail)->next;
   *tail = client;
   ++count_;
   return client;
@@ -84,7 +85,8 @@ void TMMSharedTimer::UnregisterClient(TMMTimerClient* client) {
     std::lock_guard guard(lock_);
     if (count_ == 0) return;
     TMMTimerClient** link = &head_;
-    while (*link != nullptr && *link != client) link = &(*link)->next;
+    while (*link != nullptr && *link != client)
+      link = &(*link)->next;
     if (*link == nullptr) return;
     *link = client->next;
     delete client;
@@ -121,7 +123,9 @@ int TMMSharedTimer::ClientCount() const {
   return count_;
 }
 
-bool TMMSharedTimer::Running() const { return thread_.joinable(); }
+bool TMMSharedTimer::Running() const {
+  return thread_.joinable();
+}
 
 void TMMSharedTimer::StartThread() {
   if (thread_.joinable()) return;

@@ -55,8 +55,8 @@ class TMMSharedTimer {
   void CheckNotInTick() const;
 
   const TickSource source_;
-  mutable std::mutex lock_;     // the client list and the tick
-  std::mutex controlLock_;      // starting and stopping the thread
+  mutable std::mutex lock_;  // the client list and the tick
+  std::mutex controlLock_;   // starting and stopping the thread
   std::condition_variable wake_;
   std::mutex wakeLock_;
   bool stop_ = false;

@@ -26,8 +26,12 @@ std::int32_t RoundUpToFrames(std::int32_t bytes, std::uint16_t blockAlign) {
   return Fit32(static_cast<std::int64_t>((b + blockAlign - 1) / blockAlign * blockAlign));
 }
 
-std::int32_t Rate(const TWaveFormatEx& f) { return Fit32(f.nSamplesPerSec); }
-std::int32_t AvgBytes(const TWaveFormatEx& f) { return Fit32(f.nAvgBytesPerSec); }
+std::int32_t Rate(const TWaveFormatEx& f) {
+  return Fit32(f.nSamplesPerSec);
+}
+std::int32_t AvgBytes(const TWaveFormatEx& f) {
+  return Fit32(f.nAvgBytesPerSec);
+}
 
 }  // namespace
 

@@ -10,7 +10,7 @@
 namespace zq {
 
 enum TMMMode { mMono, mStereo, mMultiChannel };  // channels = ordinal + 1
-enum TMMBits { b8Bit, b16Bit };                   // bits per sample = (ordinal + 1) * 8
+enum TMMBits { b8Bit, b16Bit };                  // bits per sample = (ordinal + 1) * 8
 enum TMMChannel { chBoth, chLeft, chRight };
 enum TMMDecayMode { dmNone, dmStepUp, dmExponential, dmUniform };
 enum TMMTimeFormats { tfMillisecond, tfByte, tfSample };

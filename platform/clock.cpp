@@ -6,7 +6,8 @@ namespace zq {
 
 TDateTime SystemClock::Now() const {
   const auto now = std::chrono::system_clock::now();
-  const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
+  const auto us =
+      std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
   std::int64_t secs = us / 1000000;
   std::int64_t rem = us % 1000000;
   if (rem < 0) {

@@ -7,7 +7,9 @@
 namespace zq {
 namespace {
 
-bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeapYear(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
   static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -42,7 +44,8 @@ DateParts CivilFromDays(std::int64_t z) {
 
 // Whole milliseconds since the epoch, split into the day and the millisecond of that day.
 void Split(TDateTime value, std::int64_t& day, std::int64_t& msOfDay) {
-  const auto total = static_cast<std::int64_t>(std::llround(value * static_cast<double>(kMSecsPerDay)));
+  const auto total =
+      static_cast<std::int64_t>(std::llround(value * static_cast<double>(kMSecsPerDay)));
   day = total / kMSecsPerDay;
   msOfDay = total % kMSecsPerDay;
   if (msOfDay < 0) {
@@ -68,8 +71,7 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec) {
   return static_cast<double>(ms) / static_cast<double>(kMSecsPerDay);
 }
 
-TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
-                         int msec) {
+TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
   return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, msec);
 }
 
@@ -125,8 +127,7 @@ TDateTime FromLocalTm(const std::tm& tm, int msec) {
 
 TDateTime FromUnixLocal(std::time_t seconds, int msec) {
   std::tm tm{};
-  if (localtime_r(&seconds, &tm) == nullptr)
-    throw std::runtime_error("localtime_r failed");
+  if (localtime_r(&seconds, &tm) == nullptr) throw std::runtime_error("localtime_r failed");
   return FromLocalTm(tm, msec);
 }
 

@@ -42,7 +42,8 @@ TMMComponent::~TMMComponent() {
     Erase(other->freeNotifies_, this);
     other->Notification(this, opRemove);
   }
-  for (TMMComponent* c : components_) c->owner_ = nullptr;
+  for (TMMComponent* c : components_)
+    c->owner_ = nullptr;
   components_.clear();
   if (owner_ != nullptr) owner_->RemoveComponent(this);
 }
@@ -82,14 +83,18 @@ void TMMComponent::Notification(TMMComponent* component, TOperation operation) {
     if (c != component) c->Notification(component, operation);
 }
 
-void TMMComponent::BeginLoading() { state_ |= csLoading | csReading; }
+void TMMComponent::BeginLoading() {
+  state_ |= csLoading | csReading;
+}
 
 void TMMComponent::EndLoading() {
   state_ &= ~(csLoading | csReading);
   Loaded();
 }
 
-void TMMComponent::Loaded() { state_ &= ~csLoading; }
+void TMMComponent::Loaded() {
+  state_ &= ~csLoading;
+}
 
 void TMMComponent::SetDesignMode(bool designing) {
   if (designing != InState(csDesigning)) SetDesigning(designing);
@@ -100,7 +105,8 @@ void TMMComponent::SetDesigning(bool designing) {
     state_ |= csDesigning;
   else
     state_ &= ~csDesigning;
-  for (TMMComponent* c : components_) c->SetDesigning(designing);
+  for (TMMComponent* c : components_)
+    c->SetDesigning(designing);
 }
 
 }  // namespace zq

@@ -19,7 +19,8 @@ struct Services {
 };
 
 // The real services of the process (system clock, Qt timers, Qt main thread, messages on standard
-// error, statvfs). A program replaces `messages` with its message boxes before it creates components.
+// error, statvfs). A program replaces `messages` with its message boxes before it creates
+// components.
 Services& DefaultServices();
 
 }  // namespace zq

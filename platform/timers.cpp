@@ -62,6 +62,8 @@ class QtTimer final : public Timer {
 
 }  // namespace
 
-std::unique_ptr<Timer> QtTimerService::CreateTimer() { return std::make_unique<QtTimer>(); }
+std::unique_ptr<Timer> QtTimerService::CreateTimer() {
+  return std::make_unique<QtTimer>();
+}
 
 }  // namespace zq

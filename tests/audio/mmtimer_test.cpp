@@ -17,9 +17,10 @@ using Source = TMMSharedTimer::TickSource;
 std::vector<int> CalledOn(TMMSharedTimer& t, TMMTimerClient*& client, int intervalMs, int ticks) {
   std::vector<int> calls;
   int tick = 0;
-  client = t.RegisterClient(intervalMs, 0, [&](TMMTimerClient*, void*) { calls.push_back(tick); },
-                            nullptr);
-  for (tick = 1; tick <= ticks; ++tick) t.Tick();
+  client = t.RegisterClient(
+      intervalMs, 0, [&](TMMTimerClient*, void*) { calls.push_back(tick); }, nullptr);
+  for (tick = 1; tick <= ticks; ++tick)
+    t.Tick();
   return calls;
 }
 
@@ -54,11 +55,12 @@ TEST(SharedTimer, SuspendedClientsWaitAndAResumeStartsAFullInterval) {
         seenOwner = o;
       },
       &owner);
-  for (int i = 0; i < 4; ++i) t.Tick();
+  for (int i = 0; i < 4; ++i)
+    t.Tick();
   EXPECT_EQ(calls, 0) << "registered suspended";
   t.ResumeClient(c);
-  t.ResumeClient(c);  // never below zero
-  t.Tick();           // elapsed 25
+  t.ResumeClient(c);   // never below zero
+  t.Tick();            // elapsed 25
   t.SuspendClient(c);  // clears elapsed
   t.Tick();
   t.ResumeClient(c);
@@ -70,16 +72,20 @@ TEST(SharedTimer, SuspendedClientsWaitAndAResumeStartsAFullInterval) {
   t.SuspendClient(c);
   t.SuspendClient(c);
   t.ResumeClient(c);
-  for (int i = 0; i < 4; ++i) t.Tick();
+  for (int i = 0; i < 4; ++i)
+    t.Tick();
   EXPECT_EQ(calls, 1) << "two suspends need two resumes";
 }
 
 TEST(SharedTimer, ClientsTickInRegistrationOrderAndUnregisteringIsSafe) {
   TMMSharedTimer t(Source::Manual);
   std::vector<int> order;
-  TMMTimerClient* a = t.RegisterClient(25, 0, [&](TMMTimerClient*, void*) { order.push_back(1); }, nullptr);
-  TMMTimerClient* b = t.RegisterClient(25, 0, [&](TMMTimerClient*, void*) { order.push_back(2); }, nullptr);
-  TMMTimerClient* c = t.RegisterClient(25, 0, [&](TMMTimerClient*, void*) { order.push_back(3); }, nullptr);
+  TMMTimerClient* a = t.RegisterClient(
+      25, 0, [&](TMMTimerClient*, void*) { order.push_back(1); }, nullptr);
+  TMMTimerClient* b = t.RegisterClient(
+      25, 0, [&](TMMTimerClient*, void*) { order.push_back(2); }, nullptr);
+  TMMTimerClient* c = t.RegisterClient(
+      25, 0, [&](TMMTimerClient*, void*) { order.push_back(3); }, nullptr);
   t.Tick();
   t.UnregisterClient(b);
   t.UnregisterClient(nullptr);
@@ -96,15 +102,16 @@ TEST(SharedTimer, AClientChangingTheListFromItsTickIsRefusedNotDeadlocked) {
   TMMSharedTimer t(Source::Manual);
   bool refused = false;
   TMMTimerClient* self = nullptr;
-  self = t.RegisterClient(25, 0,
-                          [&](TMMTimerClient*, void*) {
-                            try {
-                              t.UnregisterClient(self);
-                            } catch (const std::logic_error&) {
-                              refused = true;
-                            }
-                          },
-                          nullptr);
+  self = t.RegisterClient(
+      25, 0,
+      [&](TMMTimerClient*, void*) {
+        try {
+          t.UnregisterClient(self);
+        } catch (const std::logic_error&) {
+          refused = true;
+        }
+      },
+      nullptr);
   t.Tick();
   EXPECT_TRUE(refused);
   EXPECT_EQ(t.ClientCount(), 1);
@@ -140,7 +147,8 @@ TEST(SharedTimer, TheThreadStartsWithTheFirstClientAndStopsWithTheLast) {
   const int before = calls.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   EXPECT_EQ(calls.load(), before) << "stopped";
-  TMMTimerClient* again = t.RegisterClient(25, 0, [&](TMMTimerClient*, void*) { ++calls; }, nullptr);
+  TMMTimerClient* again = t.RegisterClient(
+      25, 0, [&](TMMTimerClient*, void*) { ++calls; }, nullptr);
   EXPECT_TRUE(t.Running()) << "a new registration starts a new timer";
   t.UnregisterClient(again);
   EXPECT_FALSE(t.Running());

@@ -19,9 +19,16 @@ TEST(MulDivRound, RoundsTheRemainderWithHalvesUp) {
     std::int32_t a, b, c, want;
   };
   const Case cases[] = {
-      {1, 1, 2, 1},     {3, 1, 2, 2},          {5, 1, 3, 2},        {4, 1, 3, 1},
-      {0, 7, 3, 0},     {2147483647, 2, 2, 2147483647},              {-3, 1, 2, -2},
-      {-1, 1, 3, 0},    {4096, 1000, 176400, 23},                    {1000000, 1000000, 1000000, 1000000},
+      {1, 1, 2, 1},
+      {3, 1, 2, 2},
+      {5, 1, 3, 2},
+      {4, 1, 3, 1},
+      {0, 7, 3, 0},
+      {2147483647, 2, 2, 2147483647},
+      {-3, 1, 2, -2},
+      {-1, 1, 3, 0},
+      {4096, 1000, 176400, 23},
+      {1000000, 1000000, 1000000, 1000000},
   };
   for (const auto& c : cases)
     EXPECT_EQ(MulDivRound(c.a, c.b, c.c), c.want) << c.a << "*" << c.b << "/" << c.c;
@@ -50,7 +57,8 @@ TEST(Conversions, FollowTheRoundingTable) {
       {"MsToBytes 1 at 8 kHz", MsToBytes(&tel, 1), 8},
       {"SamplesToBytes 0", SamplesToBytes(&cd, 0), 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
+  for (const auto& c : cases)
+    EXPECT_EQ(c.got, c.want) << c.what;
   EXPECT_THROW(MsToBytes(&cd, 2147483647), std::overflow_error);
   EXPECT_THROW(BytesToMs(nullptr, 1), std::invalid_argument);
 }
@@ -70,7 +78,7 @@ TEST(PcmFormat, BuildsAndValidatesRecords) {
     std::uint32_t rate;
     bool valid;
   };
-  const Case cases[] = {{8, 2, 3999, false},   {8, 2, 4000, true},    {16, 1, 100000, true},
+  const Case cases[] = {{8, 2, 3999, false},    {8, 2, 4000, true},    {16, 1, 100000, true},
                         {16, 1, 100001, false}, {24, 2, 44100, false}, {16, 3, 44100, false},
                         {16, 2, 44100, true}};
   for (const auto& c : cases) {
@@ -87,8 +95,8 @@ TEST(PcmFormat, RecordIsEighteenPackedLittleEndianBytes) {
   const TWaveFormatEx cd = Pcm(16, 2, 44100);
   unsigned char bytes[18];
   std::memcpy(bytes, &cd, sizeof bytes);
-  const unsigned char want[18] = {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0,
-                                  4, 0, 16, 0, 0, 0};
+  const unsigned char want[18] = {1,    0,    2, 0, 0x44, 0xAC, 0, 0, 0x10,
+                                  0xB1, 0x02, 0, 4, 0,    16,   0, 0, 0};
   EXPECT_EQ(0, std::memcmp(bytes, want, sizeof want));
   EXPECT_EQ(offsetof(TWaveHdr, lpData), 0u);
   EXPECT_EQ(kWaveDataOffset, sizeof(TWaveHdr) + 28);
@@ -143,7 +151,8 @@ TEST(PcmFormat, BufferSizesNormaliseToWholeFrames) {
     std::int32_t want;
   };
   const Case cases[] = {{4096, 4, 4096}, {4098, 4, 4096}, {3, 4, 4}, {0, 4, 4}, {5, 1, 5}};
-  for (const auto& c : cases) EXPECT_EQ(WholeFrames(c.size, c.align), c.want) << c.size;
+  for (const auto& c : cases)
+    EXPECT_EQ(WholeFrames(c.size, c.align), c.want) << c.size;
 }
 
 }  // namespace

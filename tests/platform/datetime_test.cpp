@@ -14,9 +14,9 @@ struct DateCase {
 
 TEST(DateTime, EncodesDaysFromTheEpochAndDecodesThemBack) {
   const DateCase cases[] = {
-      {1899, 12, 30, 0},    {1899, 12, 31, 1},   {1900, 1, 1, 2},     {1900, 3, 1, 61},
-      {2000, 2, 29, 36585}, {2009, 12, 25, 40172}, {2009, 12, 31, 40178}, {2010, 1, 1, 40179},
-      {2026, 12, 10, 46366},
+      {1899, 12, 30, 0},     {1899, 12, 31, 1},    {1900, 1, 1, 2},
+      {1900, 3, 1, 61},      {2000, 2, 29, 36585}, {2009, 12, 25, 40172},
+      {2009, 12, 31, 40178}, {2010, 1, 1, 40179},  {2026, 12, 10, 46366},
   };
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(EncodeDate(c.y, c.m, c.d), c.serial) << c.y << "-" << c.m << "-" << c.d;
@@ -49,7 +49,8 @@ TEST(DateTime, FormatsTheShortDateAndTheLongTime) {
 TEST(DateTime, DecodingRoundsToTheMillisecondSoSumsOfSpansLandOnTheirMinute) {
   // Ten minutes added sixty times over a day boundary, as the recorder adds spans.
   TDateTime t = EncodeDateTime(2009, 12, 31, 23, 55, 0);
-  for (int i = 0; i < 60; ++i) t += EncodeTime(0, 10, 0) / 60.0;
+  for (int i = 0; i < 60; ++i)
+    t += EncodeTime(0, 10, 0) / 60.0;
   EXPECT_EQ(FormatShortDate(t), "01/01/2010");
   EXPECT_EQ(FormatLongTime(t), "00:05:00");
   // A hair below midnight is midnight of the next day, never 23:59:59.

@@ -138,7 +138,8 @@ TEST(QtTimers, FireOnTheEventLoopAndNeverAtIntervalZero) {
   zero->Start();
   QElapsedTimer clock;
   clock.start();
-  while (clock.elapsed() < 150) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (clock.elapsed() < 150)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_EQ(shots, 1);
   EXPECT_EQ(zeros, 0);
   EXPECT_FALSE(oneShot->Enabled());
@@ -152,7 +153,8 @@ TEST(QtMainThread, PostedCallsRunInOrderOnTheMainThread) {
   bool offMainSeen = true;
   std::thread worker([&] {
     offMainSeen = main.IsCurrent();
-    for (int i = 0; i < 5; ++i) main.Post([&order, i] { order.push_back(i); });
+    for (int i = 0; i < 5; ++i)
+      main.Post([&order, i] { order.push_back(i); });
   });
   worker.join();
   EXPECT_FALSE(offMainSeen);

@@ -34,7 +34,8 @@ class ManualTime::ManualTimer final : public Timer {
 ManualTime::ManualTime(TDateTime start) : wallBase_(start) {}
 
 ManualTime::~ManualTime() {
-  for (ManualTimer* t : timers_) t->Detach();
+  for (ManualTimer* t : timers_)
+    t->Detach();
 }
 
 TDateTime ManualTime::Now() const {
@@ -123,7 +124,8 @@ void QueuedMainThread::ProcessPending() {
     std::lock_guard lock(mutex_);
     round.swap(queue_);
   }
-  for (auto& call : round) call();
+  for (auto& call : round)
+    call();
 }
 
 int QueuedMainThread::RunUntilEmpty() {
@@ -135,7 +137,8 @@ int QueuedMainThread::RunUntilEmpty() {
       round.swap(queue_);
     }
     if (round.empty()) return n;
-    for (auto& call : round) call(), ++n;
+    for (auto& call : round)
+      call(), ++n;
   }
 }
 
@@ -175,7 +178,8 @@ void FakeDiskSpace::SetFor(const std::string& folder, std::uint64_t totalBytes,
 
 std::vector<std::string> RecordedMessages::Texts() const {
   std::vector<std::string> texts;
-  for (const Shown& s : shown) texts.push_back(s.text);
+  for (const Shown& s : shown)
+    texts.push_back(s.text);
   return texts;
 }
 
