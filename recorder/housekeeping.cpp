@@ -1,0 +1,70 @@
+#include "recorder/housekeeping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "platform/fileops.h"
+#include "recorder/segments.h"
+
+namespace zq {
+
+std::vector<std::string> DeleteOldRecordings(const std::string& folder, int days, TDateTime now,
+                                             const std::string& exclude) {
+  std::vector<std::string> deleted;
+  const TDateTime limit = now - days;
+  for (const FolderEntry& e : ListFolder(folder, ".mp3")) {
+    if (e.isDirectory || e.name == exclude || e.modified > limit) continue;
+    if (DeleteFile(JoinPath(folder, e.name))) deleted.push_back(e.name);
+  }
+  return deleted;
+}
+
+int OccupiedPercent(int totalMB, int freeMB) {
+  if (totalMB == 0) return 0;
+  const double share = static_cast<double>(totalMB - freeMB) * 100.0 / totalMB;
+  return static_cast<int>(std::nearbyint(share));  // the default rounding: halves to even
+}
+
+DiskDisplay ReadDiskDisplay(const DiskSpace& disk, const std::string& folder) {
+  DiskDisplay d;
+  DiskFigures f;
+  if (!disk.Query(folder, f)) return d;
+  const auto mb = [](std::uint64_t bytes) {
+    const std::uint64_t v = bytes / 1024 / 1024;
+    return static_cast<int>(std::min<std::uint64_t>(v, std::numeric_limits<int>::max()));
+  };
+  d.known = true;
+  d.totalMB = mb(f.totalBytes);
+  d.freeMB = mb(f.freeBytes);
+  d.occupiedPercent = OccupiedPercent(d.totalMB, d.freeMB);
+  return d;
+}
+
+std::string OldestFinishedSegment(const std::string& folder, const std::string& exclude) {
+  std::string oldest;
+  std::int64_t oldestNs = 0;
+  for (const FolderEntry& e : ListFolder(folder, ".mp3")) {
+    if (e.isDirectory || e.name == exclude || !IsFinishedSegmentName(e.name)) continue;
+    if (oldest.empty() || e.modifiedNs < oldestNs ||
+        (e.modifiedNs == oldestNs && e.name < oldest)) {
+      oldest = e.name;
+      oldestNs = e.modifiedNs;
+    }
+  }
+  return oldest;
+}
+
+std::vector<std::string> FinishLeftoverSegments(const std::string& folder,
+                                                const std::string& exclude) {
+  std::vector<std::string> finished;
+  for (const FolderEntry& e : ListFolder(folder, ".mp3")) {
+    if (e.isDirectory || e.name == exclude || !IsRunningSegmentName(e.name)) continue;
+    const std::string name = FinishedName(e.name.substr(0, 10), NameStem(e.modified));
+    if (RenameNoReplace(JoinPath(folder, e.name), JoinPath(folder, name))) finished.push_back(name);
+  }
+  return finished;
+}
+
+}  // namespace zq

@@ -1,0 +1,40 @@
+#pragma once
+// Keeping the recording folder in bounds: the retention pass, the disk figures, the free-space
+// guard's choice of file, and finishing segments a crash left under their running name. Pure
+// file-system logic; the window decides when each runs.
+
+#include <string>
+#include <vector>
+
+#include "platform/datetime.h"
+#include "platform/diskspace.h"
+
+namespace zq {
+
+// Deletes every "*.mp3" file of `folder` (not folders) last modified at or before
+// now - days, except `exclude` (the segment being written, which Linux would let us delete).
+// A file that cannot be deleted is left; the pass goes on. Returns the names deleted.
+std::vector<std::string> DeleteOldRecordings(const std::string& folder, int days, TDateTime now,
+                                             const std::string& exclude);
+
+struct DiskDisplay {
+  bool known = false;  // the query succeeded
+  int totalMB = 0;
+  int freeMB = 0;
+  int occupiedPercent = 0;  // rounded to nearest, halves to even; 0 for a disk of 0 MB
+};
+DiskDisplay ReadDiskDisplay(const DiskSpace& disk, const std::string& folder);
+// The percentage alone, for a total and a free figure in MB.
+int OccupiedPercent(int totalMB, int freeMB);
+
+// The file the free-space guard deletes: the oldest finished segment of `folder` by modification
+// time (never `exclude`, never a file that is not a finished segment). Empty when there is none.
+std::string OldestFinishedSegment(const std::string& folder, const std::string& exclude);
+
+// Finishes the segments a crash or a power cut left under their running name (ten digits and
+// ".mp3"): each is renamed to its start, "a" and the stem of its last modification, never over an
+// existing file. `exclude` is the segment being written. Returns the new names.
+std::vector<std::string> FinishLeftoverSegments(const std::string& folder,
+                                                const std::string& exclude);
+
+}  // namespace zq

@@ -1,0 +1,102 @@
+#include "recorder/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "recorder/segments.h"
+#include "tests/support/platform/manual_time.h"
+#include "tests/support/platform/temp_dir.h"
+
+namespace zq {
+namespace {
+
+TEST(Settings, DefaultsAreWrittenInOrderAndReadBack) {
+  testing::TempDir dir;
+  setenv("HOME", "/home/op", 1);
+  TIniFile ini(dir / "cfg.ini");
+  WriteDefaultSettings(ini);
+  EXPECT_EQ(dir.Read("cfg.ini"),
+            "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=/home/op/Zelto/Quelvar/Audio\n"
+            "AutoGravar=S\nMB Livres=200\nDiasRec=30\nTempoRec=10\nCopia=N\nLocalCopia=\n"
+            "Prioridade=N\nControle=0\n");
+  const RecorderSettings s = ReadSettings(ini);
+  EXPECT_EQ(s[skLocal], "/home/op/Zelto/Quelvar/Audio");
+  EXPECT_EQ(s[skMBLivres], "200");
+  EXPECT_EQ(s[skLocalCopia], "");
+}
+
+TEST(Settings, NumbersAreDecimalIntegersOrTheKeysDefaultWithTheConversionMessage) {
+  struct Case {
+    const char* text;
+    int want;
+    bool message;
+  };
+  const Case cases[] = {{"10", 10, false},  {"-3", -3, false},         {"+7", 7, false},
+                        {"", 10, true},     {"1O", 10, true},          {" 10", 10, true},
+                        {"0x10", 10, true}, {"99999999999", 10, true}, {"-", 10, true}};
+  for (const auto& c : cases) {
+    testing::RecordedMessages m;
+    RecorderSettings s;
+    s[skTempoRec] = c.text;
+    EXPECT_EQ(SettingInt(s, skTempoRec, m), c.want) << "'" << c.text << "'";
+    if (c.message)
+      EXPECT_EQ(m.Texts(), (std::vector<std::string>{"'" + std::string(c.text) +
+                                                     "' is not a valid integer value"}));
+    else
+      EXPECT_TRUE(m.shown.empty());
+  }
+  testing::RecordedMessages m;
+  RecorderSettings s;
+  EXPECT_EQ(SettingInt(s, skMBLivres, m), 200);
+  EXPECT_EQ(SettingInt(s, skDiasRec, m), 30);
+  EXPECT_EQ(SettingInt(s, skControle, m), 0);
+  EXPECT_EQ(m.Texts().front(), "'' is not a valid integer value");
+}
+
+TEST(SegmentNames, AreCutFromTheDateAndTimeTexts) {
+  struct Case {
+    TDateTime at;
+    const char* stem;
+  };
+  const Case cases[] = {
+      {EncodeDateTime(2009, 12, 25, 14, 5, 0), "2512091405"},
+      {EncodeDateTime(2009, 12, 31, 23, 55, 59, 999), "3112092355"},
+      {EncodeDateTime(2010, 1, 1, 0, 5, 0), "0101100005"},
+      {EncodeDateTime(2026, 12, 10, 9, 0, 30), "1012260900"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(NameStem(c.at), c.stem);
+  EXPECT_EQ(RunningName("2512091405"), "2512091405.mp3");
+  EXPECT_EQ(FinishedName("3112092355", "0101100005"), "3112092355a0101100005.mp3");
+
+  struct NameCase {
+    const char* name;
+    bool running, finished;
+  };
+  const NameCase names[] = {
+      {"2512091405.mp3", true, false},
+      {"2512091405a2512091415.mp3", false, true},
+      {"251209140.mp3", false, false},
+      {"2512091405.MP3", false, false},
+      {"2512091405a251209141.mp3", false, false},
+      {"x512091405.mp3", false, false},
+      {"2512091405b2512091415.mp3", false, false},
+      {"2512091405.mp3.part", false, false},
+  };
+  for (const auto& n : names) {
+    EXPECT_EQ(IsRunningSegmentName(n.name), n.running) << n.name;
+    EXPECT_EQ(IsFinishedSegmentName(n.name), n.finished) << n.name;
+  }
+}
+
+TEST(FormatText, ScrollsInFromTheRightWithTheRateAndTheChannels) {
+  const std::string blanks(20, ' ');
+  EXPECT_EQ(FormatText(4, true), blanks + "MP3: 64 Kbps, Stereo");
+  EXPECT_EQ(FormatText(8, true), blanks + "MP3: 128 Kbps, Stereo");
+  EXPECT_EQ(FormatText(13, false), blanks + "MP3: 320 Kbps, Mono");
+  EXPECT_EQ(FormatText(14, true), blanks + "MP3:  Kbps, Stereo");
+  EXPECT_EQ(FormatText(-1, true), blanks + "MP3:  Kbps, Stereo");
+  EXPECT_EQ(KbpsText(0), "32");
+}
+
+}  // namespace
+}  // namespace zq
