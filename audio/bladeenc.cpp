@@ -41,7 +41,6 @@ struct Api {
 struct Stream {
   void* lame;
   int channels;
-  int bufferSize;
 };
 
 // The worst case LAME documents for one call: 1.25 x the frames per channel + 7200 bytes, which
@@ -146,12 +145,6 @@ void beSetLibraryName(const std::string& name) {
   }
 }
 
-std::string beLibraryName() {
-  Binding& b = State();
-  std::lock_guard lock(b.mutex);
-  return b.name;
-}
-
 TBeErr beInitStream(const TBeConfig& config, std::uint32_t& samples, std::uint32_t& bufferSize,
                     TBeStream& stream) {
   if (config.dwConfig != BE_CONFIG_MP3) return beInvalidFormat;
@@ -181,7 +174,7 @@ TBeErr beInitStream(const TBeConfig& config, std::uint32_t& samples, std::uint32
   }
 
   try {
-    b.streams.push_back(std::make_unique<Stream>(Stream{lame, channels, kBufferSize}));
+    b.streams.push_back(std::make_unique<Stream>(Stream{lame, channels}));
   } catch (const std::bad_alloc&) {
     a.close(lame);
     throw;
@@ -198,8 +191,8 @@ TBeErr beEncodeChunk(TBeStream stream, std::uint32_t samples, const std::int16_t
   if (s == nullptr) return beInvalidHandle;
   const Api& a = State().api;
   const int frames = static_cast<int>(samples / static_cast<std::uint32_t>(s->channels));
-  const int n = s->channels == 1 ? a.encode(s->lame, pcm, pcm, frames, output, s->bufferSize)
-                                 : a.encodeInterleaved(s->lame, pcm, frames, output, s->bufferSize);
+  const int n = s->channels == 1 ? a.encode(s->lame, pcm, pcm, frames, output, kBufferSize)
+                                 : a.encodeInterleaved(s->lame, pcm, frames, output, kBufferSize);
   if (n < 0) return beEncodeFailed;
   outputBytes = static_cast<std::uint32_t>(n);
   return beSuccessful;
@@ -208,7 +201,7 @@ TBeErr beEncodeChunk(TBeStream stream, std::uint32_t samples, const std::int16_t
 TBeErr beDeinitStream(TBeStream stream, std::uint8_t* output, std::uint32_t& outputBytes) {
   Stream* s = Find(stream);
   if (s == nullptr) return beInvalidHandle;
-  const int n = State().api.flush(s->lame, output, s->bufferSize);
+  const int n = State().api.flush(s->lame, output, kBufferSize);
   if (n < 0) return beEncodeFailed;
   outputBytes = static_cast<std::uint32_t>(n);
   return beSuccessful;

@@ -4,7 +4,7 @@
 // life of the process; a load that fails is tried again at the next call, and a library that
 // lacks one of the entry points used here counts as not loadable.
 //
-// A stream encodes 16-bit PCM, interleaved when stereo, into a raw MPEG-1/2 Layer III stream:
+// A stream encodes 16-bit PCM, interleaved when stereo, into a raw MPEG audio Layer III stream:
 // constant bit rate at the record's rate, LAME's default quality, no tag frame of any kind, and
 // the output sample rate always the input's (LAME would otherwise resample low bit rates).
 //
@@ -54,7 +54,7 @@ enum TBeErr : std::uint32_t {
   beEncodeFailed,
 };
 
-// Opaque; 0 is never a stream.
+// Opaque, pointer-sized (it stands for LAME's encoder state); 0 is never a stream.
 using TBeStream = std::uintptr_t;
 
 // Samples per chunk of a stream: one MPEG frame of 1152 frames, times the channels.
@@ -66,7 +66,6 @@ bool beLoadLibrary();
 // The name the next load uses; a test points it at a fake library. A library already loaded is
 // let go, so the next call loads the new one. std::logic_error while a stream is open.
 void beSetLibraryName(const std::string& name);
-std::string beLibraryName();
 
 // Opens a stream. `samples` receives the samples every chunk should hold (all channels counted),
 // `bufferSize` the bytes an output buffer needs for one chunk or for the final flush. The stream

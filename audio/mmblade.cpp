@@ -168,7 +168,9 @@ class TMMMP3Encoder::SegmentFile {
 };
 
 TMMMP3Encoder::TMMMP3Encoder(TMMComponent* owner, const Services& services)
-    : TMMDSPComponent(owner), disk_(services.disk) {}
+    : TMMDSPComponent(owner), disk_(services.disk) {
+  if (disk_ == nullptr) throw std::invalid_argument("TMMMP3Encoder needs a disk-space service");
+}
 
 TMMMP3Encoder::~TMMMP3Encoder() {
   Destroying();
@@ -258,7 +260,7 @@ void TMMMP3Encoder::ChainStarted() {
 void TMMMP3Encoder::BufferReady(PWaveHdr lpWaveHdr) {
   if (streaming_ && lpWaveHdr->dwBytesRecorded > 0 && Input() != nullptr && !fileName_.empty() &&
       !EncodeBuffer(lpWaveHdr->lpData, lpWaveHdr->dwBytesRecorded))
-    Release();  // the disk is full: the file ends here, the chain goes on
+    Release();  // a refused or short write: the file ends here, the chain goes on
   TMMDSPComponent::BufferReady(lpWaveHdr);
 }
 
@@ -303,7 +305,7 @@ bool TMMMP3Encoder::EncodeChunk(const std::int16_t* pcm, std::uint32_t samples) 
 bool TMMMP3Encoder::WriteData(std::uint32_t bytes) {
   if (bytes == 0) return true;
   DiskFigures disk;
-  const std::uint64_t free = disk_ != nullptr && disk_->Query(folder_, disk) ? disk.freeBytes : 0;
+  const std::uint64_t free = disk_->Query(folder_, disk) ? disk.freeBytes : 0;
   if (free < bytes + kFreeSpaceMargin) return false;
   return file_->Write(output_.get(), bytes);
 }

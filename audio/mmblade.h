@@ -9,6 +9,9 @@
 // ChainStopped after streaming encodes what is pending as a short last chunk and flushes the
 // encoder; ChainClosed closes the file and the stream. Opening an opened stage does nothing, a
 // stop without a start does nothing, and a close also stops. Destroying the stage closes it.
+// A failed open leaves no file of its own behind, and the next open tries everything again (the
+// library load too). A start after a stop without a close goes on in the same file. Only whole
+// frames of a buffer are encoded: a stray partial frame at its end is dropped.
 //
 // Writing: before every write the free space of the file's folder is asked from the injected
 // disk-space service; below the bytes to write + 10240 (or when the query fails) the write is
@@ -21,7 +24,8 @@
 //
 // Errors are EMMMP3EncoderError: in the open (library, format, file, stream), in BufferReady and
 // ChainStopped (encoding, flushing), from the property writers (FileName and FileType while
-// open), and from ChainClosed when the file cannot be finished (the stage is closed even then).
+// open), and from ChainClosed when the file cannot be finished ("close:", LF CR, the system's
+// error text; the stage is closed even then).
 
 #include <cstdint>
 #include <memory>
@@ -78,8 +82,8 @@ class TMMMP3Encoder : public TMMDSPComponent {
  public:
   static constexpr std::uint64_t kFreeSpaceMargin = 10240;
 
-  // The disk-space service of `services` answers the free-space queries; it must outlive the
-  // stage.
+  // The disk-space service of `services` answers the free-space queries; it must be given
+  // (std::invalid_argument otherwise) and outlive the stage.
   explicit TMMMP3Encoder(TMMComponent* owner = nullptr,
                          const Services& services = DefaultServices());
   ~TMMMP3Encoder() override;
