@@ -1,0 +1,761 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <mpg123.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "audio/bladeenc.h"
+#include "audio/mmblade.h"
+#include "tests/audio/fakeenc/fakeenc.h"
+#include "tests/support/audio/log_stages.h"
+#include "tests/support/platform/manual_time.h"
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeEncState;
+
+constexpr char kLame[] = "libmp3lame.so.0";
+constexpr char kLoadFailed[] =
+    "Unable to load Blade Encoder DLL\n\r"
+    "You can install the encoder library (libmp3lame.so.0) with:\n\r"
+    "apt-get install libmp3lame0";
+
+TWaveFormatEx Pcm(int bits, int channels, std::uint32_t rate) {
+  TWaveFormatEx f{};
+  BuildPCMFormat(f, bits, channels, rate);
+  return f;
+}
+
+// Every sample distinct from its neighbours, so a lost, doubled or shifted sample shows.
+std::vector<std::int16_t> Ramp(std::size_t samples) {
+  std::vector<std::int16_t> v(samples);
+  for (std::size_t i = 0; i < samples; ++i)
+    v[i] = static_cast<std::int16_t>(i * 7 - 30000);
+  return v;
+}
+
+// A tone on each channel (440 Hz left, 660 Hz right), for the real encoder.
+std::vector<std::int16_t> Tone(std::size_t frames, int channels, std::uint32_t rate) {
+  std::vector<std::int16_t> v(frames * channels);
+  for (std::size_t i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      v[i * channels + c] =
+          static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * (440 + 220 * c) * i / rate));
+  return v;
+}
+
+std::vector<std::uint8_t> ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::uint32_t LE32(const std::uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24;
+}
+std::uint16_t LE16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+// What a decoder makes of an MP3 stream.
+struct Decoded {
+  std::string error;  // empty when every byte decoded as audio frames
+  long rate = 0;
+  int channels = 0;
+  long samples = 0;  // per channel
+  std::set<int> bitrates, modes, flags, layers, versions;
+};
+
+Decoded Decode(const std::uint8_t* data, std::size_t size) {
+  Decoded d;
+  mpg123_init();
+  int err = 0;
+  std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> mh(mpg123_new(nullptr, &err),
+                                                              mpg123_delete);
+  if (mh == nullptr) return d.error = mpg123_plain_strerror(err), d;
+  mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_RESYNC, 0);
+  mpg123_format_none(mh.get());
+  // The rates LAME resamples low bit rates to are taken too, so such a stream shows its rate.
+  for (long r : {32000L, 44100L, 48000L, 16000L, 22050L, 24000L})
+    mpg123_format(mh.get(), r, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  if (mpg123_open_feed(mh.get()) != MPG123_OK || mpg123_feed(mh.get(), data, size) != MPG123_OK)
+    return d.error = mpg123_strerror(mh.get()), d;
+  for (;;) {
+    off_t num = 0;
+    unsigned char* audio = nullptr;
+    std::size_t bytes = 0;
+    const int r = mpg123_decode_frame(mh.get(), &num, &audio, &bytes);
+    if (r == MPG123_NEW_FORMAT) {
+      int enc = 0;
+      mpg123_getformat(mh.get(), &d.rate, &d.channels, &enc);
+    } else if (r == MPG123_OK) {
+      mpg123_frameinfo2 fi{};
+      mpg123_info2(mh.get(), &fi);
+      d.samples += static_cast<long>(bytes / (2 * d.channels));
+      d.bitrates.insert(fi.bitrate);
+      d.modes.insert(fi.mode);
+      d.flags.insert(fi.flags);
+      d.layers.insert(fi.layer);
+      d.versions.insert(fi.version);
+    } else if (r == MPG123_NEED_MORE || r == MPG123_DONE) {
+      return d;
+    } else {
+      d.error = mpg123_strerror(mh.get());
+      return d;
+    }
+  }
+}
+
+Decoded Decode(const std::vector<std::uint8_t>& b) {
+  return Decode(b.data(), b.size());
+}
+
+// A test device at the head, the encoder behind it, and the test doubles of the platform.
+struct Chain {
+  testing::TestPlatform platform;
+  testing::LogDevice device{"device", nullptr};
+  TMMMP3Encoder encoder{nullptr, platform.services()};
+  std::vector<char> buffer;  // the buffer lent to the chain, reused like a capture buffer
+  int passedOn = 0;          // buffers that came out of the encoder
+
+  Chain(const TWaveFormatEx& format, const fs::path& file) {
+    device.SetOutput(&encoder);
+    device.SetWaveFormat(&format);
+    device.SetBufferSize(4096);
+    encoder.SetFileName(file.string());
+    encoder.OnBufferReady = [this](TMMDSPComponent*, PWaveHdr) { ++passedOn; };
+  }
+  void Start() {
+    device.ChainOpened();
+    device.ChainStarted();
+  }
+  // Lends `pcm` to the chain in buffers of `bufferBytes`.
+  void Push(const std::vector<std::int16_t>& pcm, std::size_t bufferBytes) {
+    const auto* bytes = reinterpret_cast<const char*>(pcm.data());
+    const std::size_t total = pcm.size() * 2;
+    buffer.assign(bufferBytes, 0);
+    for (std::size_t at = 0; at < total; at += bufferBytes) {
+      const std::size_t n = std::min(bufferBytes, total - at);
+      std::memcpy(buffer.data(), bytes + at, n);
+      TWaveHdr h{};
+      h.lpData = buffer.data();
+      h.dwBufferLength = static_cast<std::uint32_t>(bufferBytes);
+      h.dwBytesRecorded = static_cast<std::uint32_t>(n);
+      device.BufferReady(&h);
+    }
+  }
+  void Finish() {
+    device.ChainStopped();
+    device.ChainClosed();
+  }
+};
+
+class EncoderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "zq-encoder-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+    beSetLibraryName(kLame);
+  }
+  void TearDown() override {
+    chain_.reset();
+    beSetLibraryName(kLame);
+    fs::remove_all(dir_);
+  }
+
+  Chain& MakeChain(const TWaveFormatEx& format, const std::string& name = "seg.mp3") {
+    chain_ = std::make_unique<Chain>(format, dir_ / name);
+    return *chain_;
+  }
+  // Loads the fake library in place of LAME and returns its state, cleared.
+  FakeEncState& UseFake() {
+    beSetLibraryName(ZQ_FAKEENC_PATH);
+    void* lib = beLoadLibrary() ? dlopen(ZQ_FAKEENC_PATH, RTLD_NOW | RTLD_NOLOAD) : nullptr;
+    if (lib == nullptr) throw std::runtime_error("the fake encoder library does not load");
+    auto state = reinterpret_cast<FakeEncState* (*)()>(dlsym(lib, "fakeenc_state"));
+    dlclose(lib);  // only drops the count taken just now
+    if (state == nullptr) throw std::runtime_error("the fake encoder library has no state");
+    FakeEncState& s = *state();
+    s.Reset();
+    return s;
+  }
+  fs::path File(const std::string& name = "seg.mp3") const { return dir_ / name; }
+
+  fs::path dir_;
+  std::unique_ptr<Chain> chain_;
+};
+
+// ---- The library binding ---------------------------------------------------------------------
+
+TEST_F(EncoderTest, AMissingLibraryGivesTheInstallMessageAndIsTriedAgainAtTheNextOpen) {
+  const fs::path later = dir_ / "libencoder-later.so";
+  beSetLibraryName(later.string());
+  const TWaveFormatEx cd = Pcm(16, 2, 44100);
+  Chain& c = MakeChain(cd);
+  {
+    std::ofstream(File()) << "kept";  // the load fails before the old file is touched
+  }
+  try {
+    c.Start();
+    FAIL() << "opened without a library";
+  } catch (const EMMMP3EncoderError& e) {
+    EXPECT_STREQ(e.what(), kLoadFailed);
+  }
+  EXPECT_EQ(ReadFile(File()).size(), 4u);
+  c.device.ChainClosed();
+
+  fs::copy_file(ZQ_FAKEENC_PATH, later);
+  EXPECT_NO_THROW(c.Start());
+  c.Finish();
+  EXPECT_EQ(ReadFile(File()).size(), 7u) << "the fake's flush bytes alone";
+}
+
+TEST_F(EncoderTest, ALibraryLackingAnEntryPointIsNotLoadable) {
+  beSetLibraryName(ZQ_FAKEENC_INCOMPLETE_PATH);
+  EXPECT_FALSE(beLoadLibrary());
+  Chain& c = MakeChain(Pcm(16, 2, 44100));
+  try {
+    c.Start();
+    FAIL() << "opened with an incomplete library";
+  } catch (const EMMMP3EncoderError& e) {
+    EXPECT_STREQ(e.what(), kLoadFailed);
+  }
+  EXPECT_FALSE(fs::exists(File()));
+}
+
+TEST_F(EncoderTest, TheRecordCarriesThePropertiesAndTheLibraryIsSetUpFromIt) {
+  struct Case {
+    int channels;
+    std::uint32_t rate;
+    TMMChannelMode mode;
+    TMMBitrates bitrate;
+    bool privat, crc, copyright, original;
+    std::uint8_t wantMode;  // in the record; LAME's mode numbers are the same
+  };
+  const Case cases[] = {
+      {2, 44100, cmStereo, br64, false, false, false, false, 0},
+      {1, 48000, cmStereo, br32, true, true, true, true, 3},    // a mono input is always mode 3
+      {2, 32000, cmMono, br320, true, false, false, false, 0},  // cmMono on stereo input
+      {2, 44100, cmDualChannel, br128, false, true, false, true, 2},
+      {1, 44100, cmDualChannel, br40, false, false, true, false, 3},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::Message() << k.channels << " ch " << k.rate << " Hz mode " << k.mode);
+    FakeEncState& fake = UseFake();
+    Chain& c = MakeChain(Pcm(16, k.channels, k.rate));
+    c.encoder.SetChannelMode(k.mode);
+    c.encoder.SetBitrate(k.bitrate);
+    c.encoder.SetPrivat(k.privat);
+    c.encoder.SetCRC(k.crc);
+    c.encoder.SetCopyright(k.copyright);
+    c.encoder.SetOriginal(k.original);
+
+    // The record's bytes, laid out field by field.
+    std::array<std::uint8_t, 27> want{};
+    auto put = [&want](int at, std::uint32_t v, int n) {
+      for (int i = 0; i < n; ++i)
+        want[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    const int kbps = BitrateKbps(k.bitrate);
+    put(0, 0, 4);
+    put(4, k.rate, 4);
+    put(8, k.wantMode, 1);
+    put(9, static_cast<std::uint32_t>(kbps), 2);
+    put(11, k.privat ? 0xFFFFFFFFu : 0u, 4);
+    put(15, k.crc ? 0xFFFFFFFFu : 0u, 4);
+    put(19, k.copyright ? 0xFFFFFFFFu : 0u, 4);
+    put(23, k.original ? 0xFFFFFFFFu : 0u, 4);
+    const TBeConfig config = c.encoder.EncoderConfig();
+    std::array<std::uint8_t, 27> got{};
+    std::memcpy(got.data(), &config, sizeof config);
+    EXPECT_EQ(got, want);
+
+    c.Start();
+    const testing::FakeEncSettings& s = fake.settings;
+    EXPECT_EQ(s.numChannels, k.channels);
+    EXPECT_EQ(s.inSampleRate, static_cast<int>(k.rate));
+    EXPECT_EQ(s.outSampleRate, static_cast<int>(k.rate)) << "never resampled";
+    EXPECT_EQ(s.mode, k.wantMode);
+    EXPECT_EQ(s.brate, kbps);
+    EXPECT_EQ(s.vbr, 0) << "constant bit rate";
+    EXPECT_EQ(s.writeVbrTag, 0);
+    EXPECT_EQ(s.id3TagAutomatic, 0);
+    EXPECT_EQ(s.extension, k.privat);
+    EXPECT_EQ(s.errorProtection, k.crc);
+    EXPECT_EQ(s.copyright, k.copyright);
+    EXPECT_EQ(s.original, k.original);
+    c.Finish();
+    EXPECT_EQ(fake.openStreams, 0);
+    chain_.reset();
+  }
+}
+
+// ---- Chunking ----------------------------------------------------------------------------------
+
+TEST_F(EncoderTest, ChunksAreOneFrameWhateverTheBufferSizeAndNothingIsLostOrShifted) {
+  struct Case {
+    const char* what;
+    int channels;
+    std::size_t frames;       // fed in all
+    std::size_t bufferBytes;  // per buffer
+  };
+  const Case cases[] = {
+      {"recorder buffers, chunk not a multiple", 2, 10000, 4096},
+      {"buffer of exactly one chunk", 2, 2304, 4608},
+      {"buffers of two chunks", 2, 10000, 9216},
+      {"buffer a little over two chunks", 2, 10000, 9220},
+      {"tiny buffers", 2, 3000, 4},
+      {"less than one chunk in all", 2, 500, 4096},
+      {"stray half frame in every buffer", 2, 5000, 4098},
+      {"mono", 1, 5000, 4096},
+      {"mono, buffers of one chunk", 1, 2304, 2304},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    FakeEncState& fake = UseFake();
+    Chain& c = MakeChain(Pcm(16, k.channels, 44100));
+    const std::vector<std::int16_t> pcm = Ramp(k.frames * k.channels);
+    c.Start();
+    c.Push(pcm, k.bufferBytes);
+
+    // What should reach the library: every buffer's whole frames, in order.
+    std::vector<std::int16_t> want;
+    const std::size_t frameBytes = 2 * k.channels;
+    for (std::size_t at = 0; at < pcm.size() * 2; at += k.bufferBytes) {
+      const std::size_t n = std::min(k.bufferBytes, pcm.size() * 2 - at);
+      want.insert(want.end(), pcm.begin() + at / 2, pcm.begin() + (at + n - n % frameBytes) / 2);
+    }
+    const std::size_t chunk = 1152 * k.channels;
+    const std::size_t full = want.size() / chunk;
+    EXPECT_EQ(fake.chunkSamples.size(), full) << "only whole chunks before the stop";
+
+    // Where the buffer holds whole chunks, they are encoded in place.
+    if (k.bufferBytes % (chunk * 2) == 0) {
+      for (const short* p : fake.chunkPcm) {
+        EXPECT_GE(reinterpret_cast<const char*>(p), c.buffer.data());
+        EXPECT_LT(reinterpret_cast<const char*>(p), c.buffer.data() + c.buffer.size());
+      }
+    }
+    c.Finish();
+
+    std::vector<int> wantChunks(full, static_cast<int>(chunk));
+    if (want.size() % chunk != 0) wantChunks.push_back(static_cast<int>(want.size() % chunk));
+    EXPECT_EQ(fake.chunkSamples, wantChunks);
+    EXPECT_EQ(fake.samples, want);
+    EXPECT_EQ(fake.flushes, 1);
+    for (int size : fake.bufferSizes)
+      EXPECT_EQ(size, 1152 * 5 / 4 + 7200);
+
+    // The file: each chunk's bytes, then the flush's.
+    std::vector<std::uint8_t> file;
+    for (std::size_t i = 0; i < wantChunks.size(); ++i)
+      file.insert(file.end(), 100, FakeEncState::ChunkByte(static_cast<int>(i)));
+    file.insert(file.end(), 7, FakeEncState::kFlushByte);
+    EXPECT_EQ(ReadFile(File()), file);
+    EXPECT_EQ(c.passedOn, static_cast<int>((pcm.size() * 2 + k.bufferBytes - 1) / k.bufferBytes));
+    chain_.reset();
+  }
+}
+
+// ---- Opening, closing, failures -----------------------------------------------------------------
+
+TEST_F(EncoderTest, OpensOnlyWithAFormatAnInputAndAName) {
+  UseFake();
+  const TWaveFormatEx cd = Pcm(16, 2, 44100);
+  {
+    Chain& c = MakeChain(cd);
+    c.encoder.SetFileName("");
+    c.Start();
+    c.Push(Ramp(5000), 4096);
+    c.Finish();
+    EXPECT_TRUE(fs::is_empty(dir_));
+  }
+  {
+    testing::TestPlatform platform;
+    TMMMP3Encoder alone(nullptr, platform.services());
+    alone.SetWaveFormat(&cd);
+    alone.SetFileName(File().string());
+    alone.ChainOpened();
+    alone.ChainStarted();
+    alone.ChainStopped();
+    alone.ChainClosed();
+    EXPECT_FALSE(fs::exists(File())) << "no input";
+  }
+}
+
+TEST_F(EncoderTest, RefusesInputItCannotEncode) {
+  struct Case {
+    const char* what;
+    TWaveFormatEx format;
+  };
+  TWaveFormatEx compressed = Pcm(16, 2, 44100);
+  compressed.wFormatTag = 2;
+  const Case cases[] = {
+      {"22050 Hz", Pcm(16, 2, 22050)},
+      {"8 bit", Pcm(8, 2, 44100)},
+      {"3 channels", Pcm(16, 3, 44100)},
+      {"not PCM", compressed},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    UseFake();
+    Chain& c = MakeChain(k.format);
+    try {
+      c.Start();
+      ADD_FAILURE() << "opened";
+    } catch (const EMMMP3EncoderError& e) {
+      EXPECT_STREQ(e.what(), "Unsupported Input Format");
+    }
+    EXPECT_FALSE(fs::exists(File()));
+    chain_.reset();
+  }
+  // The rates it does take.
+  for (std::uint32_t rate : {32000u, 44100u, 48000u}) {
+    UseFake();
+    Chain& c = MakeChain(Pcm(16, 1, rate));
+    EXPECT_NO_THROW(c.Start()) << rate;
+    chain_.reset();
+  }
+}
+
+TEST_F(EncoderTest, FailuresRaiseTheirMessageAndLeaveNothingOpen) {
+  struct Case {
+    const char* what;
+    void (*arrange)(FakeEncState&);
+    const char* file;
+    const char* message;
+    bool fileRemains;  // a failed open leaves no file; a failure while streaming keeps it
+  };
+  const Case cases[] = {
+      {"file in a missing folder", [](FakeEncState&) {}, "missing/seg.mp3", "Unable to create file",
+       false},
+      {"stream refused", [](FakeEncState& f) { f.failInitParams = true; }, "seg.mp3",
+       "Unable to initialize stream", false},
+      {"encode fails", [](FakeEncState& f) { f.failEncodeCall = 1; }, "seg.mp3",
+       "Unable to encode data", true},
+      {"flush fails", [](FakeEncState& f) { f.failFlush = true; }, "seg.mp3",
+       "Unable to deinitialize stream", true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    FakeEncState& fake = UseFake();
+    k.arrange(fake);
+    Chain& c = MakeChain(Pcm(16, 2, 44100), k.file);
+    std::string raised;
+    try {
+      c.Start();
+      c.Push(Ramp(10000), 4096);
+      c.device.ChainStopped();
+    } catch (const EMMMP3EncoderError& e) {
+      raised = e.what();
+    }
+    EXPECT_EQ(raised, k.message);
+    EXPECT_NO_THROW(c.device.ChainClosed());
+    EXPECT_EQ(fake.openStreams, 0);
+    EXPECT_EQ(fs::exists(dir_ / k.file), k.fileRemains);
+
+    // The stage opens again as new once the fault is gone.
+    fake.Reset();
+    c.encoder.SetFileName(File("next.mp3").string());
+    c.Start();
+    c.Finish();
+    EXPECT_EQ(ReadFile(File("next.mp3")).size(), 7u);
+    chain_.reset();
+  }
+}
+
+TEST_F(EncoderTest, FileNameAndTypeAreRefusedWhileOpenAndTheDefaultsHold) {
+  UseFake();
+  Chain& c = MakeChain(Pcm(16, 2, 44100));
+  EXPECT_EQ(c.encoder.ChannelMode(), cmStereo);
+  EXPECT_EQ(c.encoder.Bitrate(), br128);
+  EXPECT_FALSE(c.encoder.Copyright() || c.encoder.Privat() || c.encoder.CRC() ||
+               c.encoder.Original());
+  EXPECT_EQ(c.encoder.FileType(), ftRAW);
+  EXPECT_EQ(TMMMP3Encoder(nullptr, c.platform.services()).FileName(), "");
+
+  c.Start();
+  const std::string name = File().string();
+  EXPECT_NO_THROW(c.encoder.SetFileName(name)) << "the same value";
+  EXPECT_NO_THROW(c.encoder.SetFileType(ftRAW));
+  try {
+    c.encoder.SetFileName(File("other.mp3").string());
+    ADD_FAILURE() << "FileName changed";
+  } catch (const EMMMP3EncoderError& e) {
+    EXPECT_STREQ(e.what(), "Change to property while device was open");
+  }
+  EXPECT_THROW(c.encoder.SetFileType(ftWAV), EMMMP3EncoderError);
+  EXPECT_EQ(c.encoder.FileName(), name);
+  EXPECT_EQ(c.encoder.FileType(), ftRAW);
+  c.Finish();
+  c.encoder.SetFileName(File("other.mp3").string());
+  c.encoder.SetFileType(ftWAV);
+  EXPECT_EQ(c.encoder.FileType(), ftWAV);
+}
+
+TEST_F(EncoderTest, AnExistingFileIsReplacedAtOpen) {
+  UseFake();
+  {
+    std::ofstream old(File(), std::ios::binary);
+    old << std::string(100000, 'x');
+  }
+  fs::create_hard_link(File(), File("backup.mp3"));
+  Chain& c = MakeChain(Pcm(16, 2, 44100));
+  c.Start();
+  c.Push(Ramp(2 * 1152 * 2), 4608);
+  c.Finish();
+  EXPECT_EQ(ReadFile(File()).size(), 2 * 100 + 7u);
+  EXPECT_EQ(ReadFile(File("backup.mp3")).size(), 100000u) << "a new file, not the old rewritten";
+}
+
+// ---- The write guard --------------------------------------------------------------------------
+
+TEST_F(EncoderTest, ALowDiskEndsTheFileSilentlyAndTheNextOpenWritesANewOne) {
+  struct Case {
+    const char* what;
+    std::uint64_t freeBytes;
+    bool queryFails;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"exactly the bytes and the margin", 100 + 10240, false, false},
+      {"one byte short", 100 + 10239, false, true},
+      {"query fails", 1ull << 40, true, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    FakeEncState& fake = UseFake();
+    Chain& c = MakeChain(Pcm(16, 2, 44100));
+    c.Start();
+    c.Push(Ramp(3 * 2304), 4608);  // three chunks written with room to spare
+    c.platform.disk.Set(1ull << 40, k.freeBytes);
+    c.platform.disk.failing = k.queryFails;
+    EXPECT_NO_THROW(c.Push(Ramp(3 * 2304), 4608));
+    EXPECT_EQ(c.passedOn, 6) << "every buffer still passes on";
+    EXPECT_EQ(fake.openStreams, k.refused ? 0 : 1) << "the stream goes with the file";
+    for (const std::string& folder : c.platform.disk.queried)
+      EXPECT_EQ(folder, dir_.string());
+    c.platform.disk.Set(1ull << 40, 1ull << 30);
+    c.platform.disk.failing = false;
+    c.Push(Ramp(2304), 4608);
+    EXPECT_NO_THROW(c.Finish());
+    EXPECT_EQ(ReadFile(File()).size(), k.refused ? 300u : 700u + 7);
+
+    // The next segment starts afresh.
+    c.encoder.SetFileName(File("next.mp3").string());
+    c.Start();
+    c.Push(Ramp(2304), 4608);
+    c.Finish();
+    EXPECT_EQ(ReadFile(File("next.mp3")).size(), 107u);
+    chain_.reset();
+  }
+}
+
+TEST_F(EncoderTest, AShortWriteEndsTheFileLikeAFullDisk) {
+  FakeEncState& fake = UseFake();
+  fake.bytesPerChunk = 1000;
+  Chain& c = MakeChain(Pcm(16, 2, 44100));
+  c.Start();
+  // The file may not grow past 2500 bytes: the third chunk's write comes up short.
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit small = old;
+  small.rlim_cur = 2500;
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_NO_THROW(c.Push(Ramp(5 * 2304), 4608));
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+  signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(c.passedOn, 5);
+  EXPECT_EQ(fake.chunkSamples.size(), 3u) << "nothing encoded after the short write";
+  EXPECT_EQ(fake.openStreams, 0);
+  EXPECT_NO_THROW(c.Finish());
+  EXPECT_EQ(ReadFile(File()).size(), 2500u);
+}
+
+// ---- ftWAV ------------------------------------------------------------------------------------
+
+struct RiffChunks {
+  std::string error;
+  std::vector<std::uint8_t> fmt, fact;
+  std::size_t dataAt = 0, dataSize = 0;
+};
+
+// Walks a RIFF WAVE file chunk by chunk, checking the sizes against the file.
+RiffChunks ParseRiff(const std::vector<std::uint8_t>& f) {
+  RiffChunks r;
+  if (f.size() < 12 || std::memcmp(f.data(), "RIFF", 4) != 0 ||
+      std::memcmp(f.data() + 8, "WAVE", 4) != 0)
+    return r.error = "not RIFF WAVE", r;
+  if (LE32(f.data() + 4) != f.size() - 8) return r.error = "RIFF size", r;
+  for (std::size_t at = 12; at < f.size();) {
+    if (at + 8 > f.size()) return r.error = "truncated chunk header", r;
+    const std::string id(reinterpret_cast<const char*>(f.data() + at), 4);
+    const std::size_t size = LE32(f.data() + at + 4);
+    if (at + 8 + size > f.size()) return r.error = "chunk " + id + " past the end", r;
+    const auto body = f.begin() + static_cast<long>(at + 8);
+    if (id == "fmt ") r.fmt.assign(body, body + static_cast<long>(size));
+    if (id == "fact") r.fact.assign(body, body + static_cast<long>(size));
+    if (id == "data") r.dataAt = at + 8, r.dataSize = size;
+    at += 8 + size + size % 2;
+  }
+  return r;
+}
+
+TEST_F(EncoderTest, AWavFileHoldsTheLayer3FormatAFrameCountAndTheStream) {
+  struct Case {
+    int channels;
+    std::uint32_t rate;
+    TMMBitrates bitrate;
+    std::uint32_t avgBytes;
+    std::uint16_t blockSize;
+  };
+  const Case cases[] = {
+      {2, 44100, br64, 8000, 208},  // 64000 * 144 / 44100 = 208.98
+      {1, 48000, br128, 16000, 384},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.rate);
+    Chain& c = MakeChain(Pcm(16, k.channels, k.rate), "seg.wav");
+    c.encoder.SetFileType(ftWAV);
+    c.encoder.SetBitrate(k.bitrate);
+    const std::size_t frames = k.rate;  // one second
+    c.Start();
+    c.Push(Tone(frames, k.channels, k.rate), 4096);
+    c.Finish();
+
+    const std::vector<std::uint8_t> f = ReadFile(File("seg.wav"));
+    const RiffChunks r = ParseRiff(f);
+    ASSERT_EQ(r.error, "");
+    ASSERT_EQ(r.fmt.size(), 30u);
+    const std::uint8_t* m = r.fmt.data();
+    EXPECT_EQ(LE16(m + 0), 0x55);
+    EXPECT_EQ(LE16(m + 2), k.channels);
+    EXPECT_EQ(LE32(m + 4), k.rate);
+    EXPECT_EQ(LE32(m + 8), k.avgBytes);
+    EXPECT_EQ(LE16(m + 12), 1);
+    EXPECT_EQ(LE16(m + 14), 0);
+    EXPECT_EQ(LE16(m + 16), 12);
+    EXPECT_EQ(LE16(m + 18), 1);
+    EXPECT_EQ(LE32(m + 20), 2u);
+    EXPECT_EQ(LE16(m + 24), k.blockSize);
+    EXPECT_EQ(LE16(m + 26), 1);
+    EXPECT_EQ(LE16(m + 28), 1393);
+    ASSERT_EQ(r.fact.size(), 4u);
+    EXPECT_EQ(LE32(r.fact.data()), frames);
+    ASSERT_GT(r.dataSize, 0u);
+    const Decoded d = Decode(f.data() + r.dataAt, r.dataSize);
+    EXPECT_EQ(d.error, "");
+    EXPECT_EQ(d.rate, static_cast<long>(k.rate));
+    EXPECT_EQ(d.channels, k.channels);
+    EXPECT_EQ(d.bitrates, std::set<int>{BitrateKbps(k.bitrate)});
+    chain_.reset();
+  }
+}
+
+TEST_F(EncoderTest, DestroyingAStreamingStageFinishesTheWavFileWithItsPadByte) {
+  FakeEncState& fake = UseFake();
+  fake.bytesPerChunk = 101;  // four chunks and the flush: 411 bytes, so a pad byte follows
+  fake.flushBytes = 7;
+  Chain& c = MakeChain(Pcm(16, 2, 44100), "seg.wav");
+  c.encoder.SetFileType(ftWAV);
+  c.Start();
+  c.Push(Ramp(3 * 2304 + 10), 4096);
+  chain_.reset();  // still streaming
+
+  const std::vector<std::uint8_t> f = ReadFile(File("seg.wav"));
+  const RiffChunks r = ParseRiff(f);
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.dataSize, 4 * 101 + 7u) << "the short last chunk and the flush included";
+  EXPECT_EQ(f.size(), r.dataAt + r.dataSize + 1);
+  EXPECT_EQ(LE32(r.fact.data()), 3 * 1152 + 5u);
+  EXPECT_EQ(fake.openStreams, 0);
+}
+
+// ---- What LAME makes of it ----------------------------------------------------------------
+
+TEST_F(EncoderTest, TheStreamDecodesAtTheInputRateWithItsModeBitRateFlagsAndDuration) {
+  struct Case {
+    const char* what;
+    int channels;
+    std::uint32_t rate;
+    TMMBitrates bitrate;
+    TMMChannelMode mode;
+    bool privat, crc, copyright, original;
+    std::size_t frames, bufferBytes;
+    int wantMode;
+  };
+  const Case cases[] = {
+      {"32 kbps", 2, 44100, br32, cmStereo, false, false, false, false, 88200, 4096,
+       MPG123_M_STEREO},
+      {"64 kbps, chunk-sized buffers", 2, 44100, br64, cmStereo, false, false, false, false, 88200,
+       4608, MPG123_M_STEREO},
+      {"320 kbps, flags", 2, 44100, br320, cmStereo, true, false, true, true, 88200, 4096,
+       MPG123_M_STEREO},
+      {"dual channel with CRC at 48 kHz", 2, 48000, br128, cmDualChannel, false, true, false, false,
+       96000, 9216, MPG123_M_DUAL},
+      {"mono at 32 kHz", 1, 32000, br64, cmStereo, false, false, false, false, 64000, 1000,
+       MPG123_M_MONO},
+      {"less than one chunk", 2, 44100, br64, cmStereo, false, false, false, false, 500, 4096,
+       MPG123_M_STEREO},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Chain& c = MakeChain(Pcm(16, k.channels, k.rate));
+    c.encoder.SetBitrate(k.bitrate);
+    c.encoder.SetChannelMode(k.mode);
+    c.encoder.SetPrivat(k.privat);
+    c.encoder.SetCRC(k.crc);
+    c.encoder.SetCopyright(k.copyright);
+    c.encoder.SetOriginal(k.original);
+    c.Start();
+    c.Push(Tone(k.frames, k.channels, k.rate), k.bufferBytes);
+    c.Finish();
+
+    const std::vector<std::uint8_t> f = ReadFile(File());
+    ASSERT_GE(f.size(), 4u);
+    EXPECT_TRUE(f[0] == 0xFF && (f[1] & 0xE0) == 0xE0) << "starts with a frame, no tag";
+    const std::size_t firstFrame = std::min<std::size_t>(f.size(), 400);
+    const std::string head(f.begin(), f.begin() + static_cast<long>(firstFrame));
+    EXPECT_EQ(head.find("Xing"), std::string::npos);
+    EXPECT_EQ(head.find("Info"), std::string::npos);
+
+    const Decoded d = Decode(f);
+    EXPECT_EQ(d.error, "");
+    EXPECT_EQ(d.rate, static_cast<long>(k.rate));
+    EXPECT_EQ(d.channels, k.channels);
+    EXPECT_EQ(d.layers, std::set<int>{3});
+    EXPECT_EQ(d.versions, std::set<int>{MPG123_1_0});
+    EXPECT_EQ(d.bitrates, std::set<int>{BitrateKbps(k.bitrate)}) << "constant bit rate";
+    EXPECT_EQ(d.modes, std::set<int>{k.wantMode});
+    const int wantFlags = (k.crc ? MPG123_CRC : 0) | (k.copyright ? MPG123_COPYRIGHT : 0) |
+                          (k.privat ? MPG123_PRIVATE : 0) | (k.original ? MPG123_ORIGINAL : 0);
+    EXPECT_EQ(d.flags, std::set<int>{wantFlags});
+    // The decoded stream is the PCM behind LAME's fixed delay of 576 samples, followed by at
+    // least the 288 that complete its last granule, then padded to a whole frame: less those
+    // 864, it lies within one frame above what was fed.
+    const long fed = static_cast<long>(k.frames);
+    EXPECT_GE(d.samples - 864, fed);
+    EXPECT_LT(d.samples - 864, fed + 1152);
+    chain_.reset();
+  }
+}
+
+}  // namespace
+}  // namespace zq
