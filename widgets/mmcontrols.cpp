@@ -1,6 +1,7 @@
 #include "widgets/mmcontrols.h"
 
 #include <QPainter>
+#include <utility>
 
 namespace zq {
 
@@ -51,7 +52,25 @@ void TMMBevelControl::paintEvent(QPaintEvent*) {
     ~Reset() { c = nullptr; }
   } reset{canvas_};
   canvas_ = &canvas;
-  Paint(canvas);
+  if (drawNow_ == nullptr) {
+    Paint(canvas);
+    return;
+  }
+  // The error is carried back to RepaintNow rather than to the application's handler.
+  try {
+    (*drawNow_)(canvas);
+  } catch (...) {
+    drawNowError_ = std::current_exception();
+  }
+}
+
+void TMMBevelControl::RepaintNow(const std::function<void(TCanvas&)>& draw) {
+  if (!isVisible() || visibleRegion().isEmpty()) return;
+  drawNow_ = &draw;
+  drawNowError_ = nullptr;
+  repaint();
+  drawNow_ = nullptr;
+  if (drawNowError_) std::rethrow_exception(std::exchange(drawNowError_, nullptr));
 }
 
 TMMCustomPanel::TMMCustomPanel(QWidget* parent, TMMComponent* owner)

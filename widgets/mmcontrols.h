@@ -10,7 +10,8 @@
 // freed. SetBevel copies values into the owned bevel and never replaces it. The widget is opaque:
 // Paint draws the frame over the whole rectangle and fills the inside with Color; subclasses
 // call it first and then draw into BevelClientRect. Canvas() is the canvas of the paint in
-// progress and null outside one.
+// progress and null outside one. RepaintNow paints at once with a drawing of the caller's in
+// place of Paint (only while the widget is visible; an exception from it reaches the caller).
 //
 // TMMGraphicControl (windowless), TMMCustomControl (windowed): bevel controls that add nothing.
 // TMMCustomPanel: adds a one-line Caption drawn centred vertically inside the frame and aligned by
@@ -20,6 +21,8 @@
 
 #include <QString>
 #include <QWidget>
+#include <exception>
+#include <functional>
 #include <memory>
 
 #include "platform/mmobject.h"
@@ -56,11 +59,14 @@ class TMMBevelControl : public TMMControl {
   virtual void BevelChanged();
   virtual void Paint(TCanvas& canvas);
   TCanvas* Canvas() const { return canvas_; }
+  void RepaintNow(const std::function<void(TCanvas&)>& draw);
   void paintEvent(QPaintEvent* event) override;
 
  private:
   std::unique_ptr<TMMBevel> bevel_;
   TCanvas* canvas_ = nullptr;
+  const std::function<void(TCanvas&)>* drawNow_ = nullptr;
+  std::exception_ptr drawNowError_;
 };
 
 class TMMGraphicControl : public TMMBevelControl {
