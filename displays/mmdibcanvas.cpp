@@ -104,7 +104,16 @@ int TMMDIBCanvas::NearestIndex(QRgb rgb) const {
 std::uint32_t TMMDIBCanvas::MapColor(TColor color) const {
   const TColor rgb = ColorToRGB(color);
   if (builtBpp_ == 24) return rgb;
-  return static_cast<std::uint32_t>(NearestIndex(RgbOf(rgb)));
+  // A display maps the same few colours every frame: remember the last ones (under the drawing
+  // lock, as the cache is shared).
+  std::lock_guard<std::recursive_mutex> hold(DrawingLock());
+  for (int i = 0; i < mapCacheCount_; ++i)
+    if (mapCache_[i].first == rgb) return mapCache_[i].second;
+  const auto index = static_cast<std::uint8_t>(NearestIndex(RgbOf(rgb)));
+  mapCache_[mapCacheNext_] = {rgb, index};
+  mapCacheNext_ = (mapCacheNext_ + 1) % static_cast<int>(mapCache_.size());
+  mapCacheCount_ = std::min(mapCacheCount_ + 1, static_cast<int>(mapCache_.size()));
+  return index;
 }
 
 void TMMDIBCanvas::Rebuild() {
@@ -113,8 +122,10 @@ void TMMDIBCanvas::Rebuild() {
   work_.shrink_to_fit();
   back_.clear();
   back_.shrink_to_fit();
-  view_ = QImage();
+  staging_ = QImage();
   hasDC_ = false;
+  needsRebuild_ = true;  // until this build succeeds
+  builtW_ = builtH_ = stride_ = 0;
 
   const int w = std::max(width_, 1), h = std::max(height_, 1);
   const int bytes = bitsPerPixel_ / 8;
@@ -133,6 +144,7 @@ void TMMDIBCanvas::Rebuild() {
       palette_[i] = table[i] | 0xFF000000u;
   }
   builtBpp_ = bitsPerPixel_;
+  mapCacheCount_ = mapCacheNext_ = 0;
 
   try {
     if (stride > INT32_MAX / h) throw std::bad_alloc();
@@ -168,20 +180,17 @@ void TMMDIBCanvas::Rebuild() {
       }
     }
     work_.assign(size, 0);  // black: index 0, or three zero bytes
+    staging_ = QImage(w, h, QImage::Format_RGB32);
+    if (staging_.isNull()) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
     work_.clear();
     back_.clear();
+    staging_ = QImage();
     throw EMMDIBError("Unable to access DIB device context");
   }
   builtW_ = w;
   builtH_ = h;
   stride_ = static_cast<int>(stride);
-  if (bytes == 1) {
-    view_ = QImage(work_.data(), w, h, stride_, QImage::Format_Indexed8);
-    view_.setColorTable(QList<QRgb>(palette_.begin(), palette_.end()));
-  } else {
-    view_ = QImage(work_.data(), w, h, stride_, QImage::Format_BGR888);
-  }
   hasDC_ = true;
   needsRebuild_ = false;
 }
@@ -215,7 +224,10 @@ void TMMDIBCanvas::SetRawColor(std::uint32_t value) {
 }
 
 void TMMDIBCanvas::Put(int x, int y) {
-  std::uint8_t* row = Row(y);
+  PutAt(Row(y), x);
+}
+
+void TMMDIBCanvas::PutAt(std::uint8_t* row, int x) {
   if (builtBpp_ == 8) {
     row[x] = static_cast<std::uint8_t>(color_);
   } else {
@@ -399,14 +411,24 @@ void TMMDIBCanvas::DrawTo(QPainter* dc, int x, int y, int width, int height, int
   w = std::min<std::int64_t>(w, builtW_ - sx);
   h = std::min<std::int64_t>(h, builtH_ - sy);
   if (w <= 0 || h <= 0) return;
-  // The memory holds the rows bottom-up: the view is drawn through a vertical mirror.
-  const QRect source(static_cast<int>(sx), static_cast<int>(builtH_ - sy - h), static_cast<int>(w),
-                     static_cast<int>(h));
-  dc->save();
-  dc->setTransform(QTransform(1, 0, 0, -1, static_cast<qreal>(dx), static_cast<qreal>(dy + h)),
-                   true);
-  dc->drawImage(QRect(0, 0, static_cast<int>(w), static_cast<int>(h)), view_, source);
-  dc->restore();
+  // One pass turns the block upright and into the screen's format in a buffer kept with the
+  // surface; Qt then blits it unchanged. (Handing Qt the memory itself, mirrored by a transform
+  // or by a copy, costs several times more per frame.)
+  const int bw = static_cast<int>(w), bh = static_cast<int>(h);
+  const int x0 = static_cast<int>(sx), y0 = static_cast<int>(sy);
+  for (int row = 0; row < bh; ++row) {
+    const std::uint8_t* src = Row(y0 + row);
+    auto* dst = reinterpret_cast<QRgb*>(staging_.scanLine(row));
+    if (builtBpp_ == 8) {
+      for (int i = 0; i < bw; ++i)
+        dst[i] = palette_[src[x0 + i]];
+    } else {
+      const std::uint8_t* p = src + 3 * x0;
+      for (int i = 0; i < bw; ++i, p += 3)
+        dst[i] = 0xFF000000u | (p[2] << 16) | (p[1] << 8) | p[0];
+    }
+  }
+  dc->drawImage(QPoint(static_cast<int>(dx), static_cast<int>(dy)), staging_, QRect(0, 0, bw, bh));
 }
 
 TMMDIBGraphicControl::TMMDIBGraphicControl(QWidget* parent, TMMComponent* owner)

@@ -33,6 +33,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "widgets/graphics.h"
@@ -122,7 +123,8 @@ class TMMDIBCanvas {
   // direction, so the surface can scroll its own image.
   void CopyRect(int srcX, int srcY, int width, int height, int dstX, int dstY,
                 const std::uint8_t* srcPixels);
-  // Shows the width x height block at (srcX, srcY) at (x, y) of the painter in one block copy.
+  // Shows the width x height block at (srcX, srcY) at (x, y) of the painter in one block copy
+  // (the block is first turned upright into a true-colour buffer kept with the surface).
   // Nothing without a painter, or before the memory is built (or after SetSize until the next
   // BeginDraw).
   void DrawTo(QPainter* dc, int x, int y, int width, int height, int srcX, int srcY) const;
@@ -139,6 +141,7 @@ class TMMDIBCanvas {
   // Fills x0 <= x < x1 of row y, already clipped.
   void Span(int y, int x0, int x1);
   void Put(int x, int y);
+  void PutAt(std::uint8_t* row, int x);
   int NearestIndex(QRgb rgb) const;
 
   QWidget* owner_;
@@ -160,7 +163,10 @@ class TMMDIBCanvas {
   std::vector<std::uint8_t> work_;
   std::vector<std::uint8_t> back_;
   std::array<QRgb, 256> palette_{};
-  QImage view_;  // the work memory seen by Qt, rows bottom-up
+  mutable std::array<std::pair<TColor, std::uint8_t>, 16> mapCache_{};  // RGB -> palette index
+  mutable int mapCacheCount_ = 0;
+  mutable int mapCacheNext_ = 0;
+  mutable QImage staging_;  // DrawTo's upright true-colour copy of the block it shows
 
   // Drawing state.
   int drawDepth_ = 0;

@@ -337,6 +337,25 @@ TEST(TMMDIBCanvas, RefusesSixteenBitsAndRebuildsWhileDrawing) {
   s.EndDraw();
 }
 
+TEST(TMMDIBCanvas, AnImpossibleSizeIsRefusedAndTheSurfaceRecovers) {
+  TMMDIBCanvas s;
+  s.SetSize(1 << 20, 1 << 20);
+  try {
+    s.BeginDraw();
+    ADD_FAILURE() << "a terabyte surface was built";
+  } catch (const EMMDIBError& e) {
+    EXPECT_STREQ(e.what(), "Unable to access DIB device context");
+  }
+  EXPECT_FALSE(s.Drawing());
+  EXPECT_EQ(s.Bits(), nullptr);
+  s.SetSize(4, 4);
+  s.BeginDraw();  // the lock was released and the surface builds again
+  s.SetColor(clWhite);
+  s.Clear();
+  EXPECT_EQ(s.GetPixel(3, 3), 255);
+  s.EndDraw();
+}
+
 TEST(TMMDIBCanvas, OneSurfaceIsDrawnAtATimeAcrossThreads) {
   TMMDIBCanvas a, b;
   a.BeginDraw();
