@@ -33,21 +33,18 @@ TEST(QtOperatorMessages, ShowsBoxesWithoutBlockingAndNeverTheSameTextTwice) {
   bool sawCaption = false, sawUtf8 = false;
   for (QMessageBox* b : boxes) {
     sawCaption |= b->windowTitle() == "TMMWaveIn";
-    sawUtf8 |=
-        b->text() == QString::fromUtf8("É necessário parar a gravação para efetuar alterações!");
+    sawUtf8 |= b->text() == QString::fromUtf8("É necessário parar a gravação para efetuar alterações!");
   }
   EXPECT_TRUE(sawCaption);
   EXPECT_TRUE(sawUtf8);
   // Closing a box lets its text be shown again.
-  for (QMessageBox* b : boxes)
-    b->close();
+  for (QMessageBox* b : boxes) b->close();
   QApplication::processEvents();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(m.Showing(), 0);
   m.ShowError("Unable to write to /x/cfg.ini");
   EXPECT_EQ(m.Showing(), 1);
-  for (QMessageBox* b : Boxes())
-    b->close();
+  for (QMessageBox* b : Boxes()) b->close();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
