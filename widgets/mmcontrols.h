@@ -15,9 +15,9 @@
 //
 // TMMGraphicControl (windowless), TMMCustomControl (windowed): bevel controls that add nothing.
 // TMMCustomPanel: adds a one-line Caption drawn centred vertically inside the frame and aligned by
-// Alignment, and lays children out inside the frame (its contents margins are the bevel's extent,
-// so any layout set on it keeps off the frame).
-// TMMWinControl: a windowed control with no bevel and no painting of its own.
+// Alignment (default taCenter), and lays children out inside the frame (its contents margins are
+// the bevel's extent, so any layout set on it keeps off the frame). TMMWinControl: a windowed
+// control with no bevel and no painting of its own.
 
 #include <QString>
 #include <QWidget>

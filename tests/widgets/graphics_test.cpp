@@ -134,5 +134,28 @@ TEST(TCanvas, ArcRunsCounterClockwiseFromStartRayToEndRay) {
   EXPECT_EQ(lower, 0);
 }
 
+TEST(TCanvas, TextOutDrawsWithinItsMeasuredBoxWithoutBackground) {
+  testing::QtApp();
+  QImage img(60, 30, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  int w = 0, h = 0;
+  {
+    QPainter p(&img);
+    TCanvas c(&p);
+    c.SetFontColor(clBlue);
+    w = c.TextWidth("Wq");
+    h = c.TextHeight("Wq");
+    c.TextOut(10, 5, "Wq");
+  }
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) {
+      if (PixelAt(img, x, y) == clWhite) continue;
+      (x >= 10 && x < 10 + w && y >= 5 && y < 5 + h ? inside : outside)++;
+    }
+  EXPECT_GT(inside, 10);
+  EXPECT_EQ(outside, 0);
+}
+
 }  // namespace
 }  // namespace zq
