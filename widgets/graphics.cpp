@@ -1,0 +1,173 @@
+#include "widgets/graphics.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPen>
+#include <QPolygon>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+#include "widgets/linetrace.h"
+
+namespace zq {
+
+namespace {
+
+// The classic values of the system colours, by number (00BBGGRR).
+constexpr std::array<TColor, 25> kSystemColors = {
+    0xC0C0C0,  // scroll bar
+    0x808000,  // desktop background
+    0x800000,  // active caption
+    0x808080,  // inactive caption
+    0xC0C0C0,  // menu
+    0xFFFFFF,  // window
+    0x000000,  // window frame
+    0x000000,  // menu text
+    0x000000,  // window text
+    0xFFFFFF,  // caption text
+    0xC0C0C0,  // active border
+    0xC0C0C0,  // inactive border
+    0x808080,  // application workspace
+    0x800000,  // highlight
+    0xFFFFFF,  // highlight text
+    0xC0C0C0,  // button face
+    0x808080,  // button shadow
+    0x808080,  // grey text
+    0x000000,  // button text
+    0xC0C0C0,  // inactive caption text
+    0xFFFFFF,  // button highlight
+    0x000000,  // dark 3-D shadow
+    0xC0C0C0,  // 3-D light
+    0x000000,  // tool-tip text
+    0xE1FFFF,  // tool-tip background
+};
+
+double AngleOf(double cx, double cy, int x, int y) {
+  // Degrees counter-clockwise from the positive x axis, y pointing up.
+  return std::atan2(cy - y, x - cx) * 180.0 / std::numbers::pi;
+}
+
+}  // namespace
+
+TColor ColorToRGB(TColor color) {
+  if ((color & clSystemColor) == 0) return color & 0xFFFFFF;
+  const unsigned index = color & 0xFF;
+  return index < kSystemColors.size() ? kSystemColors[index] : clBlack;
+}
+
+QColor ToQColor(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
+
+TRect IntersectRect(const TRect& a, const TRect& b) {
+  const TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+                std::min(a.Bottom, b.Bottom)};
+  return r.IsEmpty() ? TRect{} : r;
+}
+
+TCanvas::TCanvas(QPainter* painter) : painter_(painter) {
+  if (painter_ != nullptr) font_ = painter_->font();
+}
+
+void TCanvas::SetFont(const QFont& font) {
+  font_ = font;
+}
+
+void TCanvas::LineTo(int x, int y) {
+  const TPoint from = pen_;
+  pen_ = {x, y};
+  if (painter_ == nullptr) return;
+  const QColor color = ToQColor(penColor_);
+  // Straight lines are rectangles one pixel thick.
+  if (from.Y == y) {
+    const int lo = from.X < x ? from.X : x + 1, hi = from.X < x ? x : from.X + 1;
+    if (lo < hi) painter_->fillRect(QRect(lo, y, hi - lo, 1), color);
+    return;
+  }
+  if (from.X == x) {
+    const int lo = from.Y < y ? from.Y : y + 1, hi = from.Y < y ? y : from.Y + 1;
+    if (lo < hi) painter_->fillRect(QRect(x, lo, 1, hi - lo), color);
+    return;
+  }
+  // Only the part over the device is traced.
+  TRect clip{-1 << 30, -1 << 30, 1 << 30, 1 << 30};
+  if (QPaintDevice* device = painter_->device(); device != nullptr) {
+    const QRect r =
+        painter_->transform().inverted().mapRect(QRect(0, 0, device->width(), device->height()));
+    clip = {r.left() - 1, r.top() - 1, r.right() + 2, r.bottom() + 2};
+  }
+  QPolygon points;
+  TraceLine(from.X, from.Y, x, y, clip, [&](int px, int py) { points << QPoint(px, py); });
+  if (points.isEmpty()) return;
+  painter_->save();
+  painter_->setRenderHint(QPainter::Antialiasing, false);
+  painter_->setPen(QPen(color, 0));
+  painter_->drawPoints(points);
+  painter_->restore();
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+  if (painter_ != nullptr) painter_->fillRect(QRect(x, y, 1, 1), ToQColor(color));
+}
+
+void TCanvas::FillRect(const TRect& r) {
+  if (painter_ == nullptr || r.IsEmpty()) return;
+  painter_->fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), ToQColor(brushColor_));
+}
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  if (painter_ == nullptr) return;
+  const int l = std::min(x1, x2), t = std::min(y1, y2), r = std::max(x1, x2), b = std::max(y1, y2);
+  if (r - l < 1 || b - t < 1) return;
+  const double cx = (l + r - 1) / 2.0, cy = (t + b - 1) / 2.0;
+  const double start = AngleOf(cx, cy, x3, y3);
+  double span = AngleOf(cx, cy, x4, y4) - start;
+  while (span <= 0)
+    span += 360.0;
+  painter_->save();
+  painter_->setRenderHint(QPainter::Antialiasing, false);
+  painter_->setPen(QPen(ToQColor(penColor_), 0));
+  painter_->setBrush(Qt::NoBrush);
+  painter_->drawArc(QRect(l, t, r - l - 1, b - t - 1), static_cast<int>(std::lround(start * 16)),
+                    static_cast<int>(std::lround(span * 16)));
+  painter_->restore();
+}
+
+void TCanvas::TextOut(int x, int y, const QString& text) {
+  if (painter_ == nullptr) return;
+  const QFontMetrics fm(font_);
+  painter_->save();
+  painter_->setFont(font_);
+  painter_->setPen(ToQColor(fontColor_));
+  painter_->drawText(QPoint(x, y + fm.ascent()), text);
+  painter_->restore();
+}
+
+void TCanvas::TextRect(const TRect& r, const QString& text, TAlignment alignment) {
+  if (painter_ == nullptr || r.IsEmpty()) return;
+  int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs;
+  flags |= alignment == taRightJustify ? Qt::AlignRight
+           : alignment == taCenter     ? Qt::AlignHCenter
+                                       : Qt::AlignLeft;
+  painter_->save();
+  painter_->setFont(font_);
+  painter_->setPen(ToQColor(fontColor_));
+  const QRect qr(r.Left, r.Top, r.Width(), r.Height());
+  painter_->setClipRect(qr, Qt::IntersectClip);
+  painter_->drawText(qr, flags, text);
+  painter_->restore();
+}
+
+int TCanvas::TextWidth(const QString& text) const {
+  return QFontMetrics(font_).horizontalAdvance(text);
+}
+
+int TCanvas::TextHeight(const QString& text) const {
+  return QFontMetrics(font_).height();
+}
+
+}  // namespace zq
