@@ -51,7 +51,9 @@ TEST(Gallery, ScreenshotShowsAFrameAndAScaleWhereTheyBelong) {
     EXPECT_EQ(at(x, base - length + 1), black) << "tick " << c;
     EXPECT_NE(at(x, base - length), black) << "tick " << c;
     EXPECT_NE(at(x, base + 1), black) << "tick " << c;
-    if (c < 10) EXPECT_NE(at(x + 5, base), black) << "gap after tick " << c;
+    if (c < 10) {
+      EXPECT_NE(at(x + 5, base), black) << "gap after tick " << c;
+    }
   }
 }
 

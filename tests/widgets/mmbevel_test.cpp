@@ -194,9 +194,15 @@ TEST(TMMCustomPanel, DrawsItsCaptionInsideTheFrameAndKeepsChildrenOffIt) {
     ASSERT_GE(maxX, 0) << "no caption drawn";
     EXPECT_GE(minY, top);
     EXPECT_LT(maxY, top + h);
-    if (c.alignment == taLeftJustify) EXPECT_LE(minX, 4 + 2);
-    if (c.alignment == taRightJustify) EXPECT_GE(maxX, 116 - 3);
-    if (c.alignment == taCenter) EXPECT_NEAR((minX + maxX) / 2.0, 60, 3);
+    if (c.alignment == taLeftJustify) {
+      EXPECT_LE(minX, 4 + 2);
+    }
+    if (c.alignment == taRightJustify) {
+      EXPECT_GE(maxX, 116 - 3);
+    }
+    if (c.alignment == taCenter) {
+      EXPECT_NEAR((minX + maxX) / 2.0, 60, 3);
+    }
   }
 
   TMMCustomPanel p;
