@@ -93,11 +93,11 @@ class ConnectorTest : public ::testing::Test {
   }
   void Run() { platform.mainThread.RunUntilEmpty(); }
   // Lets time pass; the pacing timer fires on the way, then posted calls run.
-  void Pass(std::int64_t us) {
+  void Elapse(std::int64_t us) {
     time().Advance(std::chrono::microseconds(us));
     Run();
   }
-  void AdvanceTo(std::int64_t at) { Pass(at - Now()); }
+  void AdvanceTo(std::int64_t at) { Elapse(at - Now()); }
 
   TWaveFormatEx cd{};
   testing::TestPlatform platform;
@@ -142,9 +142,9 @@ TEST_F(ConnectorTest, BlocksArePacedFromTheArrivalAndThePartialTailIsNotShown) {
     for (std::size_t i = 1; i < c.due.size(); ++i) {
       AdvanceTo(arrival + c.due[i] - 1);
       EXPECT_EQ(level.blocks.size(), i) << "no block before its time";
-      Pass(1);
+      Elapse(1);
     }
-    Pass(100000);
+    Elapse(100000);
     EXPECT_EQ(Frames(level.blocks), c.blockFrames);
     EXPECT_EQ(Times(level.blocks, arrival), c.due);
     EXPECT_EQ(passes, static_cast<int>(c.due.size())) << "one wake per due block here";
@@ -167,7 +167,7 @@ TEST_F(ConnectorTest, ALateWakeDeliversEveryBlockThatIsDueAtOnce) {
   Run();
   EXPECT_EQ(Frames(level.blocks), (std::vector<int>{0, 256, 512}));
   EXPECT_EQ(Times(level.blocks, arrival), (std::vector<std::int64_t>{12000, 12000, 12000}));
-  Pass(100000);
+  Elapse(100000);
   EXPECT_EQ(Times(level.blocks, arrival).back(), 17414);
 }
 
@@ -178,10 +178,10 @@ TEST_F(ConnectorTest, ANewBufferReplacesTheOneBeingShown) {
   Buffer first(1024, [](int) { return 1; }), second(1024, [](int) { return 2; });
   Push(first);
   Run();
-  Pass(6000);
+  Elapse(6000);
   const std::int64_t arrival = Push(second);
   Run();
-  Pass(100000);
+  Elapse(100000);
   ASSERT_EQ(level.blocks.size(), 6u);
   EXPECT_EQ(level.blocks[1].first0, 1);
   EXPECT_EQ(level.blocks[2].first0, 2);
@@ -309,7 +309,7 @@ TEST_F(ConnectorTest, DestroyingADisplayClearsItsSlotsAndTheOthersAreStillFed) {
   EXPECT_EQ(connector.Level1(), nullptr);
   EXPECT_EQ(connector.Spectrum2(), nullptr);
   EXPECT_EQ(connector.Spectrum4(), nullptr);
-  Pass(100000);
+  Elapse(100000);
   EXPECT_EQ(Frames(stays.blocks), (std::vector<int>{0, 256, 512, 768}));
 
   // The other way round: displays outlive the connector that held them.
@@ -335,12 +335,12 @@ TEST_F(ConnectorTest, WhileDisabledBuffersPassOnButNothingIsCopied) {
   EXPECT_EQ(time().ArmedTimers(), 0);
   Push(second);
   Run();
-  Pass(100000);
+  Elapse(100000);
   EXPECT_EQ(level.blocks.size(), 1u);
   EXPECT_EQ(passedOn.size(), 2u);
 
   connector.SetEnabled(true);
-  Pass(100000);
+  Elapse(100000);
   EXPECT_EQ(level.blocks.size(), 1u) << "nothing stale is shown";
   Push(first);
   Run();
@@ -358,13 +358,13 @@ TEST_F(ConnectorTest, APauseFeedsSilenceOnTheSharedTimer) {
   EXPECT_EQ(sharedTimer.ClientCount(), 1);
   Push(loud);  // not copied while paused
   EXPECT_EQ(passedOn.size(), 2u);
-  Pass(100000);
+  Elapse(100000);
   const std::size_t before = level.blocks.size();
 
   sharedTimer.Tick();  // 25 ms: the interval of a 23 ms buffer
   const std::int64_t tick = Now();
   Run();
-  Pass(100000);
+  Elapse(100000);
   ASSERT_EQ(level.blocks.size(), before + 4);
   for (std::size_t i = before; i < level.blocks.size(); ++i)
     EXPECT_EQ(level.blocks[i].first0, 0) << "silence";
@@ -399,7 +399,7 @@ TEST_F(ConnectorTest, StopReleasesEverythingAndRefreshesWhenAsked) {
     EXPECT_EQ(sharedTimer.ClientCount(), 0);
     sharedTimer.Tick();
     Push(b);
-    Pass(100000);
+    Elapse(100000);
     EXPECT_EQ(level.blocks.size(), 1u);
     device.ChainClosed();
     connector.SetLevel1(nullptr);
@@ -417,7 +417,7 @@ TEST_F(ConnectorTest, ANonPcmInputLeavesTheConnectorIdle) {
   Start();
   Buffer b(1024);
   Push(b);
-  Pass(100000);
+  Elapse(100000);
   EXPECT_EQ(passedOn.size(), 1u);
   EXPECT_TRUE(level.formats.empty());
   EXPECT_TRUE(level.blocks.empty());
@@ -445,7 +445,7 @@ TEST_F(ConnectorTest, WithoutRealTimeTheDeliveringThreadFeedsOnceTheBufferHasGon
   log.clear();
   Push(b);
   EXPECT_EQ(log, (Log{"enc:buffer:4096", "level:block"}));
-  Pass(100000);
+  Elapse(100000);
   EXPECT_EQ(level.blocks.size(), 1u) << "only what was due when the buffer came";
   EXPECT_EQ(time().ArmedTimers(), 0);
 
@@ -462,7 +462,7 @@ TEST_F(ConnectorTest, WithoutAutoTriggerOnlyTriggerDelivers) {
   Start();
   Buffer b(1024);
   Push(b);
-  Pass(6000);
+  Elapse(6000);
   EXPECT_TRUE(level.blocks.empty());
   EXPECT_EQ(time().ArmedTimers(), 0);
 
@@ -470,7 +470,7 @@ TEST_F(ConnectorTest, WithoutAutoTriggerOnlyTriggerDelivers) {
   EXPECT_EQ(Frames(level.blocks), (std::vector<int>{0, 256}));
 
   // From other threads a trigger is posted, and only one waits at a time.
-  Pass(6000);
+  Elapse(6000);
   for (int i = 0; i < 2; ++i)
     std::thread([&] { connector.Trigger(); }).join();
   EXPECT_EQ(level.blocks.size(), 2u);
@@ -478,7 +478,7 @@ TEST_F(ConnectorTest, WithoutAutoTriggerOnlyTriggerDelivers) {
   Run();
   EXPECT_EQ(Frames(level.blocks), (std::vector<int>{0, 256, 512}));
   connector.Trigger();
-  Pass(100000);
+  Elapse(100000);
   connector.Trigger();
   EXPECT_EQ(level.blocks.size(), 4u);
 }
@@ -595,7 +595,7 @@ TEST_F(ConnectorTest, SpectrogramsKeepTheirOwnPositions) {
   Buffer b(1024);
   const std::int64_t arrival = Push(b);
   Run();
-  Pass(100000);
+  Elapse(100000);
   EXPECT_EQ(Frames(plain.blocks), (std::vector<int>{0, 256, 512, 768}));
   EXPECT_EQ(Frames(scrolling.blocks), (std::vector<int>{0, 128, 256, 384, 512}));
   EXPECT_EQ(Times(scrolling.blocks, arrival),
@@ -619,7 +619,7 @@ TEST_F(ConnectorTest, DisplayFailuresGoToTheHandlerAndNeverToTheCapturePath) {
   for (int i = 0; i < 2; ++i) {
     Push(b);
     Run();
-    Pass(100000);
+    Elapse(100000);
   }
   EXPECT_EQ(passedOn.size(), 2u);
   EXPECT_EQ(platform.messages.Texts(),
