@@ -235,8 +235,8 @@ TEST_F(ConnectorTest, APassGoesKindByKindAndSlotBySlot) {
   EXPECT_EQ(order, (std::vector<std::string>{"L1", "L2", "M1", "M2", "O1", "O2", "G1", "G2", "S1",
                                              "S2", "S3", "S4", "P1", "P2"}));
   ASSERT_FALSE(l1.formats.empty());
-  EXPECT_EQ(static_cast<std::uint32_t>(l1.formats.back().nSamplesPerSec),
-            44100u);  // a packed field
+  // The record is packed: its fields are read by value.
+  EXPECT_EQ(static_cast<std::uint32_t>(l1.formats.back().nSamplesPerSec), 44100u);
   EXPECT_EQ(static_cast<int>(l1.formats.back().nChannels), 2);
   EXPECT_EQ(static_cast<int>(p2.formats.back().wBitsPerSample), 16);
 }
