@@ -1,5 +1,7 @@
 #include "recorder/housekeeping.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -56,13 +58,24 @@ std::string OldestFinishedSegment(const std::string& folder, const std::string& 
   return oldest;
 }
 
+std::string FinishLeftoverSegment(const std::string& folder, const std::string& runningName) {
+  if (!IsRunningSegmentName(runningName)) return {};
+  const std::string path = JoinPath(folder, runningName);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  const TDateTime modified =
+      FromUnixLocal(st.st_mtim.tv_sec, static_cast<int>(st.st_mtim.tv_nsec / 1000000));
+  const std::string name = FinishedName(runningName.substr(0, 10), NameStem(modified));
+  return RenameNoReplace(path, JoinPath(folder, name)) ? name : std::string();
+}
+
 std::vector<std::string> FinishLeftoverSegments(const std::string& folder,
                                                 const std::string& exclude) {
   std::vector<std::string> finished;
   for (const FolderEntry& e : ListFolder(folder, ".mp3")) {
-    if (e.isDirectory || e.name == exclude || !IsRunningSegmentName(e.name)) continue;
-    const std::string name = FinishedName(e.name.substr(0, 10), NameStem(e.modified));
-    if (RenameNoReplace(JoinPath(folder, e.name), JoinPath(folder, name))) finished.push_back(name);
+    if (e.isDirectory || e.name == exclude) continue;
+    const std::string name = FinishLeftoverSegment(folder, e.name);
+    if (!name.empty()) finished.push_back(name);
   }
   return finished;
 }

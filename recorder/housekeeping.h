@@ -36,5 +36,7 @@ std::string OldestFinishedSegment(const std::string& folder, const std::string& 
 // existing file. `exclude` is the segment being written. Returns the new names.
 std::vector<std::string> FinishLeftoverSegments(const std::string& folder,
                                                 const std::string& exclude);
+// The same for one running name; the new name, or empty when it could not be finished.
+std::string FinishLeftoverSegment(const std::string& folder, const std::string& runningName);
 
 }  // namespace zq

@@ -1,6 +1,6 @@
 #include <dlfcn.h>
-#include <gtest/gtest.h>
 #include <mpg123.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -21,12 +21,15 @@
 #include "audio/mmblade.h"
 #include "tests/audio/fakeenc/fakeenc.h"
 #include "tests/support/audio/log_stages.h"
+#include "tests/support/audio/mp3decode.h"
 #include "tests/support/platform/manual_time.h"
 
 namespace zq {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Decode;
+using testing::Decoded;
 using testing::FakeEncState;
 
 constexpr char kLame[] = "libmp3lame.so.0";
@@ -69,59 +72,6 @@ std::uint32_t LE32(const std::uint8_t* p) {
 }
 std::uint16_t LE16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-// What a decoder makes of an MP3 stream.
-struct Decoded {
-  std::string error;  // empty when every byte decoded as audio frames
-  long rate = 0;
-  int channels = 0;
-  long samples = 0;  // per channel
-  std::set<int> bitrates, modes, flags, layers, versions;
-};
-
-Decoded Decode(const std::uint8_t* data, std::size_t size) {
-  Decoded d;
-  mpg123_init();
-  int err = 0;
-  std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> mh(mpg123_new(nullptr, &err),
-                                                              mpg123_delete);
-  if (mh == nullptr) return d.error = mpg123_plain_strerror(err), d;
-  mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_RESYNC, 0);
-  mpg123_format_none(mh.get());
-  // The rates LAME resamples low bit rates to are taken too, so such a stream shows its rate.
-  for (long r : {32000L, 44100L, 48000L, 16000L, 22050L, 24000L})
-    mpg123_format(mh.get(), r, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_open_feed(mh.get()) != MPG123_OK || mpg123_feed(mh.get(), data, size) != MPG123_OK)
-    return d.error = mpg123_strerror(mh.get()), d;
-  for (;;) {
-    off_t num = 0;
-    unsigned char* audio = nullptr;
-    std::size_t bytes = 0;
-    const int r = mpg123_decode_frame(mh.get(), &num, &audio, &bytes);
-    if (r == MPG123_NEW_FORMAT) {
-      int enc = 0;
-      mpg123_getformat(mh.get(), &d.rate, &d.channels, &enc);
-    } else if (r == MPG123_OK) {
-      mpg123_frameinfo2 fi{};
-      mpg123_info2(mh.get(), &fi);
-      d.samples += static_cast<long>(bytes / (2 * d.channels));
-      d.bitrates.insert(fi.bitrate);
-      d.modes.insert(fi.mode);
-      d.flags.insert(fi.flags);
-      d.layers.insert(fi.layer);
-      d.versions.insert(fi.version);
-    } else if (r == MPG123_NEED_MORE || r == MPG123_DONE) {
-      return d;
-    } else {
-      d.error = mpg123_strerror(mh.get());
-      return d;
-    }
-  }
-}
-
-Decoded Decode(const std::vector<std::uint8_t>& b) {
-  return Decode(b.data(), b.size());
 }
 
 // A test device at the head, the encoder behind it, and the test doubles of the platform.

@@ -1,0 +1,27 @@
+#pragma once
+// What a decoder (libmpg123) makes of an MP3 stream, for tests that check what was written.
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zq::testing {
+
+struct Decoded {
+  std::string error;  // empty when every byte decoded as audio frames
+  long rate = 0;
+  int channels = 0;
+  long samples = 0;  // per channel
+  std::set<int> bitrates, modes, flags, layers, versions;
+  std::vector<std::int16_t> pcm;  // interleaved, when asked for
+};
+
+Decoded Decode(const std::uint8_t* data, std::size_t size, bool keepPcm = false);
+Decoded Decode(const std::vector<std::uint8_t>& bytes, bool keepPcm = false);
+Decoded DecodeFile(const std::string& path, bool keepPcm = false);
+
+// The frequency of a tone in one channel of interleaved PCM, from its upward zero crossings.
+double ToneFrequency(const std::vector<std::int16_t>& pcm, int channels, long rate);
+
+}  // namespace zq::testing
