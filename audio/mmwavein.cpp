@@ -488,10 +488,12 @@ void TMMCustomWaveIn::DeliverBuffer(TWaveInHandle session, PWaveHdr header, bool
     if (stopPath && queued_ == 0) resetting_ = false;
   }
   // While stopping, what was captured before the stop still goes on; what the device hands back
-  // empty because of the stop does not.
+  // empty because of the stop does not. A device being destroyed hands nothing on.
+  const bool pass =
+      !InState(csDestroying) && (!stopPath || (!byReset && header->dwBytesRecorded > 0));
   std::exception_ptr failure;
   try {
-    if (!stopPath || (!byReset && header->dwBytesRecorded > 0)) BufferReady(header);
+    if (pass) BufferReady(header);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -509,7 +511,15 @@ void TMMCustomWaveIn::DeliverBuffer(TWaveInHandle session, PWaveHdr header, bool
     }
   }
   // A stop asked for inside the handler is finished once the handler has returned.
-  if (postStop) PostToMain(session, [this] { Stop(); });
+  if (postStop)
+    PostToMain(session, [this] {
+      {
+        // A delivery that is still under way when this runs defers the stop once more.
+        std::lock_guard guard(lock_);
+        stopPosted_ = false;
+      }
+      Stop();
+    });
   if (failure != nullptr) {
     Fire(OnError);
     std::rethrow_exception(failure);
