@@ -15,10 +15,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/mmwavein.h"
@@ -182,6 +186,111 @@ TEST(AlsaCapture, TheDefaultInputRecordsTheToneOnAirInRealTime) {
             << arrivals.size() << " buffers, " << left.size() << " frames in all\n";
   ::testing::Test::RecordProperty("frames", static_cast<int>(left.size()));
   ::testing::Test::RecordProperty("overruns", static_cast<int>(in.Overruns()));
+}
+
+// A PulseAudio server of the test's own, which it can take away while capture runs: what a sound
+// card unplugged mid-stream looks like to the default input.
+class PrivateServer {
+ public:
+  PrivateServer() {
+    const char* tmp = std::getenv("TMPDIR");
+    dir_ = std::string(tmp ? tmp : "/tmp") + "/zq-pulse-gone-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir_ + "/state");
+    socket_ = dir_ + "/native";
+    std::vector<std::string> args = {
+        "pulseaudio",
+        "-n",
+        "--daemonize=no",
+        "--exit-idle-time=-1",
+        "--log-target=stderr",
+        "--log-level=error",
+        "--load=module-null-sink sink_name=gone",
+        "--load=module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env = {"PULSE_RUNTIME_PATH=" + dir_,
+                                    "PULSE_STATE_PATH=" + dir_ + "/state"};
+    for (char** e = environ; *e != nullptr; ++e)
+      if (std::strncmp(*e, "PULSE_", 6) != 0) env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : env)
+      envp.push_back(e.data());
+    envp.push_back(nullptr);
+    if (posix_spawnp(&pid_, "pulseaudio", nullptr, nullptr, argv.data(), envp.data()) != 0)
+      pid_ = 0;
+    for (int i = 0; i < 100 && pid_ != 0 && !std::filesystem::exists(socket_); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ~PrivateServer() {
+    Kill();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  bool Running() const { return pid_ != 0 && std::filesystem::exists(socket_); }
+  std::string Address() const { return "unix:" + socket_; }
+  void Kill() {
+    if (pid_ == 0) return;
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+  }
+
+ private:
+  std::string dir_, socket_;
+  pid_t pid_ = 0;
+};
+
+TEST(AlsaCapture, AnInputThatGoesAwayIsReportedAndClosedAndTheNextStartTriesAgain) {
+  PrivateServer server;
+  ASSERT_TRUE(server.Running()) << "pulseaudio could not be started";
+  setenv("PULSE_SERVER", server.Address().c_str(), 1);
+  testing::QtApp();
+  testing::RecordedMessages messages;
+  Services services = DefaultServices();
+  services.messages = &messages;
+
+  TMMWaveIn in(nullptr, services);
+  in.SetMode(mStereo);
+  in.SetBitLength(b16Bit);
+  in.SetSampleRate(kRate);
+  in.SetBufferSize(4096);
+  in.SetNumBuffers(20);
+  int buffers = 0, errors = 0, stops = 0, closes = 0;
+  in.OnBufferReady = [&](TMMDSPComponent*, PWaveHdr) { ++buffers; };
+  in.OnError = [&](TMMCustomWaveIn*) { ++errors; };
+  in.OnStop = [&](TMMCustomWaveIn*) { ++stops; };
+  in.OnClose = [&](TMMCustomWaveIn*) { ++closes; };
+  auto runFor = [](int ms, const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < end)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  };
+
+  in.Start();
+  runFor(5000, [&] { return buffers >= 10; });
+  ASSERT_GE(buffers, 10) << "capture did not run";
+  server.Kill();
+  runFor(5000, [&] { return in.State() == wsClosed; });
+
+  EXPECT_EQ(in.State(), wsClosed);
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(stops, 1);
+  EXPECT_EQ(closes, 1);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text.rfind("WaveIn:\n\r", 0), 0u) << messages.shown[0].text;
+  std::cout << "device gone after " << buffers << " buffers: \"" << messages.shown[0].text
+            << "\"\n";
+
+  try {
+    in.Start();
+    ADD_FAILURE() << "started without a server";
+  } catch (const EMMWaveInError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("WaveInOpen:\n\r", 0), 0u) << e.what();
+  }
+  EXPECT_EQ(in.State(), wsClosed);
 }
 
 }  // namespace
