@@ -24,6 +24,7 @@
 
 namespace zq {
 
+// Every failure of the wave input device; what() is the text the operator is shown.
 class EMMWaveInError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -185,7 +186,8 @@ class TMMWaveInThread final : public TMMDSPThread {
 //
 // Delivery: in cmWindow every filled buffer is handled on the main thread through
 // Services::mainThread (the device's own queued calls); in cmThread on the device's worker
-// thread. cmCallback is refused. OnBufferReady receives the header for the call only. A failure
+// thread, so OnBufferReady and the chain's BufferReady run there. cmCallback is refused.
+// OnBufferReady receives the header for the call only: the device owns it. A failure
 // while delivering (a stage throws, the device vanishes) fires OnError, closes the device and
 // shows the message through Services::messages; the next Open tries the device again.
 //

@@ -246,6 +246,8 @@ class PrivateServer {
 TEST(AlsaCapture, AnInputThatGoesAwayIsReportedAndClosedAndTheNextStartTriesAgain) {
   PrivateServer server;
   ASSERT_TRUE(server.Running()) << "pulseaudio could not be started";
+  const char* shared = std::getenv("PULSE_SERVER");
+  const std::string sharedServer = shared != nullptr ? shared : "";
   setenv("PULSE_SERVER", server.Address().c_str(), 1);
   testing::QtApp();
   testing::RecordedMessages messages;
@@ -291,6 +293,10 @@ TEST(AlsaCapture, AnInputThatGoesAwayIsReportedAndClosedAndTheNextStartTriesAgai
     EXPECT_EQ(std::string(e.what()).rfind("WaveInOpen:\n\r", 0), 0u) << e.what();
   }
   EXPECT_EQ(in.State(), wsClosed);
+  if (sharedServer.empty())
+    unsetenv("PULSE_SERVER");
+  else
+    setenv("PULSE_SERVER", sharedServer.c_str(), 1);
 }
 
 }  // namespace
