@@ -742,7 +742,11 @@ void TMMCustomWaveIn::Stop() {
     }
     Check(stopped, "WaveInStop:");
     Check(reset, "WaveInReset:");
-    if (inHandler_ == 0 && SomeoneDelivers())
+    // Wait for what came back to be delivered, unless this is the delivering thread itself
+    // (a stop from inside OnBufferReady, finished after the handler has returned).
+    const bool delivering =
+        callBackMode_ == cmWindow ? inHandler_ > 0 : worker_ != nullptr && worker_->IsCurrent();
+    if (!delivering && SomeoneDelivers())
       WaitFor(
           [this] {
             std::lock_guard guard(lock_);
