@@ -20,10 +20,7 @@ using testing::TempDir;
 // Writes a file whose last modification lies `ageSeconds` before now.
 void WriteAged(const TempDir& dir, const std::string& name, std::int64_t ageSeconds) {
   dir.Write(name, "x");
-  timespec times[2];
-  times[0].tv_sec = times[1].tv_sec = std::time(nullptr) - ageSeconds;
-  times[0].tv_nsec = times[1].tv_nsec = 0;
-  ASSERT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), times, 0), 0);
+  ASSERT_TRUE(testing::SetModified(dir / name, std::time(nullptr) - ageSeconds));
 }
 
 std::vector<std::string> Names(const TempDir& dir) {
@@ -90,28 +87,15 @@ TEST(FreeSpaceGuard, PicksTheOldestFinishedSegmentByAgeNotByName) {
   EXPECT_EQ(OldestFinishedSegment(empty.path(), ""), "");
 }
 
-// Sets a file's last modification to a local date and time.
-void SetModified(const std::string& path, int y, int m, int d, int h, int n) {
-  std::tm tm{};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = m - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = n;
-  tm.tm_isdst = -1;
-  timespec times[2];
-  times[0].tv_sec = times[1].tv_sec = std::mktime(&tm);
-  times[0].tv_nsec = times[1].tv_nsec = 0;
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 TEST(LeftoverSegments, AreFinishedAtTheirLastWriteWithoutReplacingAnything) {
   TempDir dir;
   dir.Write("2512091405.mp3", "crashed");
-  SetModified(dir / "2512091405.mp3", 2009, 12, 25, 14, 13);
+  ASSERT_TRUE(
+      testing::SetModified(dir / "2512091405.mp3", testing::LocalTime(2009, 12, 25, 14, 13)));
   dir.Write("2612091000.mp3", "being written");
   dir.Write("2712091000.mp3", "blocked");
-  SetModified(dir / "2712091000.mp3", 2009, 12, 27, 10, 10);
+  ASSERT_TRUE(
+      testing::SetModified(dir / "2712091000.mp3", testing::LocalTime(2009, 12, 27, 10, 10)));
   dir.Write("2712091000a2712091010.mp3", "already there");
 
   const auto done = FinishLeftoverSegments(dir.path(), "2612091000.mp3");

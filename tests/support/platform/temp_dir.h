@@ -1,14 +1,42 @@
 #pragma once
 // A fresh folder under the system's temporary folder for one test, removed with everything in it.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
+#include "platform/datetime.h"
+
 namespace zq::testing {
+
+// Sets a file's last modification (and access) time; false when the system refuses.
+inline bool SetModified(const std::string& path, std::time_t when) {
+  timespec times[2] = {{when, 0}, {when, 0}};
+  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+// A local date and time as the system counts it.
+inline std::time_t LocalTime(int year, int month, int day, int hour, int minute) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+// The system's time of a local date-time value (to the second).
+inline std::time_t UnixOf(TDateTime t) {
+  const DateParts d = DecodeDate(t);
+  const TimeParts h = DecodeTime(t);
+  return LocalTime(d.year, d.month, d.day, h.hour, h.minute) + h.second;
+}
 
 class TempDir {
  public:
