@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "audio/mmwavein.h"
+#include "tests/support/audio/onair.h"
 #include "tests/support/platform/manual_time.h"
 #include "tests/support/qt_app.h"
 
@@ -37,50 +38,8 @@ namespace {
 constexpr int kRate = 44100;
 constexpr double kToneHz = 1000.0;
 
-// A 16-bit stereo WAV file of the tone.
-std::string WriteTone(double seconds) {
-  const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                           "/zq-tone-" + std::to_string(getpid()) + ".wav";
-  const auto frames = static_cast<std::uint32_t>(seconds * kRate);
-  const std::uint32_t dataBytes = frames * 4;
-  std::ofstream out(path, std::ios::binary);
-  auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  out.write("RIFF", 4);
-  u32(36 + dataBytes);
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(kRate);
-  u32(kRate * 4);
-  u16(4);
-  u16(16);
-  out.write("data", 4);
-  u32(dataBytes);
-  for (std::uint32_t i = 0; i < frames; ++i) {
-    const auto s = static_cast<std::int16_t>(
-        std::lround(16000.0 * std::sin(2.0 * std::numbers::pi * kToneHz * i / kRate)));
-    u16(static_cast<std::uint16_t>(s));
-    u16(static_cast<std::uint16_t>(s));
-  }
-  return out ? path : std::string();
-}
-
-// "paplay -d air <file>", started directly (no shell); 0 when it cannot be started.
-pid_t PlayOnAir(const std::string& file) {
-  std::string prog = "paplay", dash = "-d", sink = "air", name = file;
-  char* argv[] = {prog.data(), dash.data(), sink.data(), name.data(), nullptr};
-  pid_t pid = 0;
-  return posix_spawnp(&pid, "paplay", nullptr, nullptr, argv, environ) == 0 ? pid : 0;
-}
-
-void StopPlayer(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-}
+using testing::PlayOnAir;
+using testing::StopChild;
 
 struct Arrival {
   double seconds;        // since Start
@@ -93,7 +52,7 @@ TEST(AlsaCapture, TheDefaultInputRecordsTheToneOnAirInRealTime) {
   Services services = DefaultServices();
   services.messages = &messages;
 
-  const std::string tone = WriteTone(20.0);
+  const std::string tone = testing::WriteToneWav(20.0, kToneHz);
   ASSERT_FALSE(tone.empty());
   const pid_t player = PlayOnAir(tone);
   ASSERT_NE(player, 0) << "paplay could not be started";
@@ -134,7 +93,7 @@ TEST(AlsaCapture, TheDefaultInputRecordsTheToneOnAirInRealTime) {
   in.Stop();
   const double stopped = since();
   in.Close();
-  StopPlayer(player);
+  StopChild(player);
   std::remove(tone.c_str());
 
   EXPECT_EQ(errors, 0);

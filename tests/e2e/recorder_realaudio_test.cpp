@@ -1,0 +1,131 @@
+// The built recorder for real: a copy of the program beside a prepared cfg.ini (one-minute
+// segments, auto-record on, backup copies) records a tone played "on air" through the default
+// input for a little over two minutes, then gets SIGTERM.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "recorder/segments.h"
+#include "tests/support/audio/mp3decode.h"
+#include "tests/support/audio/onair.h"
+#include "tests/support/platform/temp_dir.h"
+
+extern char** environ;
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Minutes since midnight of a name stem's hour and minute (DDMMYYhhnn).
+int MinuteOfDay(const std::string& stem) {
+  return std::stoi(stem.substr(6, 2)) * 60 + std::stoi(stem.substr(8, 2));
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+pid_t StartRecorder(const testing::TempDir& dir) {
+  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.path(),
+                                  "XDG_RUNTIME_DIR=" + (dir / "run")};
+  for (char** e = environ; *e != nullptr; ++e)
+    if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0 &&
+        std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
+      env.emplace_back(*e);
+  std::vector<char*> envp;
+  for (auto& e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string program = dir / "ZeltoQuelvar";
+  char* argv[] = {program.data(), nullptr};
+  pid_t pid = 0;
+  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : 0;
+}
+
+// Waits for the child to end; its exit status, or -1 when it is still running after `seconds`.
+int WaitExit(pid_t pid, int seconds) {
+  for (int i = 0; i < seconds * 10; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return -1;
+}
+
+TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
+  testing::TempDir dir;
+  const char* build = std::getenv("ZQ_BINARY_DIR");
+  ASSERT_NE(build, nullptr);
+  // The program reads the cfg.ini beside it: a copy of it in the temporary folder.
+  fs::copy_file(std::string(build) + "/recorder/ZeltoQuelvar", dir / "ZeltoQuelvar");
+  ASSERT_EQ(::chmod((dir / "ZeltoQuelvar").c_str(), 0755), 0);
+  ASSERT_TRUE(fs::create_directory(dir / "run"));
+  ASSERT_EQ(::chmod((dir / "run").c_str(), 0700), 0);
+  ASSERT_TRUE(fs::create_directory(dir / "Copia"));
+  dir.Write("cfg.ini", "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=" + (dir / "Audio") +
+                           "\nAutoGravar=S\nMB Livres=0\nDiasRec=30\nTempoRec=1\nCopia=S\n"
+                           "LocalCopia=" +
+                           (dir / "Copia") + "\nPrioridade=N\nControle=0\n");
+
+  const std::string tone = testing::WriteToneWav(200);
+  ASSERT_FALSE(tone.empty());
+  const pid_t player = testing::PlayOnAir(tone);
+  ASSERT_NE(player, 0) << "paplay could not be started";
+  const pid_t recorder = StartRecorder(dir);
+  ASSERT_NE(recorder, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(128));
+  const bool alive = WaitExit(recorder, 0) == -1;
+  kill(recorder, SIGTERM);
+  const int exitCode = WaitExit(recorder, 30);
+  testing::StopChild(player);
+  fs::remove(tone);
+  ASSERT_TRUE(alive) << "the recorder ended by itself";
+  EXPECT_EQ(exitCode, 0);
+
+  std::vector<std::string> finished;
+  for (const auto& n : Names(dir / "Audio")) {
+    EXPECT_FALSE(IsRunningSegmentName(n)) << n << " kept its running name";
+    if (IsFinishedSegmentName(n)) finished.push_back(n);
+  }
+  ASSERT_GE(finished.size(), 3u) << "two full segments and the one SIGTERM finished";
+  // In start order (one day, so the minute of day orders them), each begins where the last ended.
+  std::sort(finished.begin(), finished.end(), [](const std::string& a, const std::string& b) {
+    return MinuteOfDay(a.substr(0, 10)) < MinuteOfDay(b.substr(0, 10));
+  });
+  for (std::size_t i = 0; i < finished.size(); ++i) {
+    const std::string& n = finished[i];
+    EXPECT_EQ(dir.Read("Copia/" + n), dir.Read("Audio/" + n)) << n << ": backup copy";
+    if (i > 0) {
+      EXPECT_EQ(n.substr(0, 10), finished[i - 1].substr(11, 10)) << n;
+    }
+    if (i + 1 == finished.size()) break;  // the last one is what SIGTERM cut short
+    EXPECT_EQ((MinuteOfDay(n.substr(11, 10)) - MinuteOfDay(n.substr(0, 10)) + 1440) % 1440, 1) << n;
+    const testing::Decoded d = testing::DecodeFile(dir / ("Audio/" + n), true);
+    ASSERT_TRUE(d.error.empty()) << n << ": " << d.error;
+    EXPECT_EQ(d.rate, 44100);
+    EXPECT_EQ(d.channels, 2);
+    // A minute of the tone; the first segment may miss the server's start-up latency.
+    EXPECT_NEAR(d.samples / 44100.0, 60.0, i == 0 ? 3.0 : 0.5) << n;
+    EXPECT_NEAR(testing::ToneFrequency(d.pcm, 2, 44100), 1000.0, 2.0) << n;
+  }
+}
+
+}  // namespace
+}  // namespace zq
