@@ -26,34 +26,17 @@
 #include <vector>
 
 #include "audio/mmblade.h"
+#include "bench/lame_baseline.h"
 #include "tests/support/audio/log_stages.h"
-
-extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace zq::bench;
 
 constexpr int kSeconds = 600;
 constexpr std::uint32_t kRate = 44100;
 constexpr std::size_t kBufferBytes = 4096;
 constexpr int kRounds = 3;
-
-struct Cost {
-  double cpu = 1e300;   // seconds
-  double wall = 1e300;  // seconds
-};
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "mp3encoder_bench: %s\n", what.c_str());
-  std::exit(1);
-}
-
-double Seconds(clockid_t clock) {
-  timespec t{};
-  if (clock_gettime(clock, &t) != 0) Fail(std::string("clock_gettime: ") + std::strerror(errno));
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // Something like programme material: a chord whose pitch drifts, a beat, and a little noise.
 std::vector<std::int16_t> Programme(std::size_t frames) {
@@ -73,21 +56,6 @@ std::vector<std::int16_t> Programme(std::size_t frames) {
     }
   }
   return pcm;
-}
-
-void WriteRaw(const fs::path& path, const std::vector<std::int16_t>& pcm) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) Fail("open " + path.string() + ": " + std::strerror(errno));
-  const char* p = reinterpret_cast<const char*>(pcm.data());
-  std::size_t left = pcm.size() * 2;
-  while (left > 0) {
-    const ssize_t w = ::write(fd, p, left);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) Fail("write " + path.string() + ": " + std::strerror(w < 0 ? errno : ENOSPC));
-    p += w;
-    left -= static_cast<std::size_t>(w);
-  }
-  if (::close(fd) != 0) Fail("close " + path.string() + ": " + std::strerror(errno));
 }
 
 Cost EncodeWithStage(std::vector<std::int16_t>& pcm, const fs::path& out) {
@@ -116,61 +84,6 @@ Cost EncodeWithStage(std::vector<std::int16_t>& pcm, const fs::path& out) {
   device.ChainStopped();
   device.ChainClosed();
   return {Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0, Seconds(CLOCK_MONOTONIC) - wall0};
-}
-
-std::vector<char> Contents(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in) Fail("cannot read " + p.string());
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// lame's own messages go to a file, shown only when it fails.
-Cost EncodeWithLame(const fs::path& raw, const fs::path& out, const fs::path& log) {
-  const std::string in = raw.string(), to = out.string();
-  const char* argv[] = {"lame",
-                        "--quiet",
-                        "-r",
-                        "-s",
-                        "44.1",
-                        "--bitwidth",
-                        "16",
-                        "--signed",
-                        "--little-endian",
-                        "-m",
-                        "s",
-                        "-b",
-                        "64",
-                        "--cbr",
-                        "-o",
-                        "--resample",
-                        "44.1",
-                        "-t",
-                        "--noreplaygain",
-                        in.c_str(),
-                        to.c_str(),
-                        nullptr};
-  posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0 ||
-      posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) != 0)
-    Fail("posix_spawn_file_actions");
-  const double wall0 = Seconds(CLOCK_MONOTONIC);
-  pid_t pid = 0;
-  const int e =
-      posix_spawnp(&pid, "lame", &actions, nullptr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (e != 0) Fail(std::string("cannot start lame (./dev bench installs it): ") + std::strerror(e));
-  int status = 0;
-  rusage usage{};
-  while (wait4(pid, &status, 0, &usage) < 0)
-    if (errno != EINTR) Fail(std::string("wait4: ") + std::strerror(errno));
-  const double wall = Seconds(CLOCK_MONOTONIC) - wall0;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    const std::vector<char> said = Contents(log);
-    Fail("lame failed: " + std::string(said.begin(), said.end()));
-  }
-  auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
-  return {secs(usage.ru_utime) + secs(usage.ru_stime), wall};
 }
 
 }  // namespace
