@@ -69,20 +69,23 @@ int WaitExit(pid_t pid, int seconds) {
   return -1;
 }
 
-TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
-  testing::TempDir dir;
-  const char* build = std::getenv("ZQ_BINARY_DIR");
-  ASSERT_NE(build, nullptr);
-  // The program reads the cfg.ini beside it: a copy of it in the temporary folder.
-  fs::copy_file(std::string(build) + "/recorder/ZeltoQuelvar", dir / "ZeltoQuelvar");
+// The program reads the cfg.ini beside it: a copy of it in the temporary folder, with
+// `tempoRec`-minute segments, auto-record on and backup copies into "Copia".
+void Install(const testing::TempDir& dir, int tempoRec) {
+  fs::copy_file(ZQ_BINARY_DIR "/recorder/ZeltoQuelvar", dir / "ZeltoQuelvar");
   ASSERT_EQ(::chmod((dir / "ZeltoQuelvar").c_str(), 0755), 0);
   ASSERT_TRUE(fs::create_directory(dir / "run"));
   ASSERT_EQ(::chmod((dir / "run").c_str(), 0700), 0);
   ASSERT_TRUE(fs::create_directory(dir / "Copia"));
-  dir.Write("cfg.ini", "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=" + (dir / "Audio") +
-                           "\nAutoGravar=S\nMB Livres=0\nDiasRec=30\nTempoRec=1\nCopia=S\n"
-                           "LocalCopia=" +
-                           (dir / "Copia") + "\nPrioridade=N\nControle=0\n");
+  dir.Write("cfg.ini",
+            "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=" + (dir / "Audio") +
+                "\nAutoGravar=S\nMB Livres=0\nDiasRec=30\nTempoRec=" + std::to_string(tempoRec) +
+                "\nCopia=S\nLocalCopia=" + (dir / "Copia") + "\nPrioridade=N\nControle=0\n");
+}
+
+TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
+  testing::TempDir dir;
+  ASSERT_NO_FATAL_FAILURE(Install(dir, 1));
 
   const std::string tone = testing::WriteToneWav(200);
   ASSERT_FALSE(tone.empty());
@@ -125,6 +128,41 @@ TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
     EXPECT_NEAR(d.samples / 44100.0, 60.0, i == 0 ? 3.0 : 0.5) << n;
     EXPECT_NEAR(testing::ToneFrequency(d.pcm, 2, 44100), 1000.0, 2.0) << n;
   }
+}
+
+TEST(RecorderProgram, AfterAKillTheSegmentPlaysToItsLastWriteAndIsFinishedAtTheNextStart) {
+  testing::TempDir dir;
+  ASSERT_NO_FATAL_FAILURE(Install(dir, 10));
+  const std::string tone = testing::WriteToneWav(30);
+  const pid_t player = testing::PlayOnAir(tone);
+  ASSERT_NE(player, 0) << "paplay could not be started";
+  pid_t recorder = StartRecorder(dir);
+  ASSERT_NE(recorder, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(8));
+  kill(recorder, SIGKILL);
+  WaitExit(recorder, 10);
+  testing::StopChild(player);
+  fs::remove(tone);
+
+  const auto left = Names(dir / "Audio");
+  ASSERT_EQ(left.size(), 1u);
+  ASSERT_TRUE(IsRunningSegmentName(left[0])) << left[0];
+  const testing::Decoded d = testing::DecodeFile(dir / ("Audio/" + left[0]));
+  EXPECT_TRUE(d.error.empty()) << d.error;
+  EXPECT_GT(d.samples / 44100.0, 3.0) << "what was written before the kill plays";
+
+  // The next start finishes it under the minute of its last write, before recording anew.
+  dir.Write("cfg.ini", dir.Read("cfg.ini").replace(dir.Read("cfg.ini").find("AutoGravar=S"), 12,
+                                                   "AutoGravar=N"));
+  recorder = StartRecorder(dir);
+  ASSERT_NE(recorder, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  kill(recorder, SIGTERM);
+  EXPECT_EQ(WaitExit(recorder, 20), 0);
+  const auto after = Names(dir / "Audio");
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_TRUE(IsFinishedSegmentName(after[0])) << after[0];
+  EXPECT_EQ(after[0].substr(0, 10), left[0].substr(0, 10));
 }
 
 }  // namespace
