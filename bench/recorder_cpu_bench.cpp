@@ -21,6 +21,7 @@
 
 #include "bench/lame_baseline.h"
 #include "tests/support/audio/onair.h"
+#include "tests/support/program.h"
 
 namespace {
 
@@ -44,25 +45,6 @@ double ProcessCpu(pid_t pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-pid_t StartRecorder(const fs::path& dir) {
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.string(),
-                                  "XDG_RUNTIME_DIR=" + (dir / "run").string()};
-  for (char** e = environ; *e != nullptr; ++e)
-    if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0 &&
-        std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
-      env.emplace_back(*e);
-  std::vector<char*> envp;
-  for (auto& e : env)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string program = (dir / "ZeltoQuelvar").string();
-  char* argv[] = {program.data(), nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
-    Fail("cannot start the recorder");
-  return pid;
-}
-
 }  // namespace
 
 int main() {
@@ -70,27 +52,24 @@ int main() {
   std::string tmpl = (fs::temp_directory_path() / "zq-recbench-XXXXXX").string();
   if (mkdtemp(tmpl.data()) == nullptr) Fail(std::string("mkdtemp: ") + std::strerror(errno));
   const fs::path dir = tmpl;
-  fs::copy_file(ZQ_RECORDER_PATH, dir / "ZeltoQuelvar");
-  fs::create_directory(dir / "run");
-  if (::chmod((dir / "run").c_str(), 0700) != 0) Fail("chmod");
-  {
-    std::ofstream ini(dir / "cfg.ini");
-    ini << "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=" << (dir / "Audio").string()
-        << "\nAutoGravar=S\nMB Livres=0\nDiasRec=30\nTempoRec=60\nCopia=N\nLocalCopia=\n"
-           "Prioridade=N\nControle=0\n";
-  }
+  std::ostringstream cfg;
+  cfg << "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=" << (dir / "Audio").string()
+      << "\nAutoGravar=S\nMB Livres=0\nDiasRec=30\nTempoRec=60\nCopia=N\nLocalCopia=\n"
+         "Prioridade=N\nControle=0\n";
+  if (!zq::testing::InstallProgram(ZQ_RECORDER_PATH, dir.string(), cfg.str()))
+    Fail("cannot install the recorder in " + dir.string());
 
   const std::string tone = zq::testing::WriteToneWav(kWarmUpSeconds + kSeconds + 10);
   const pid_t player = zq::testing::PlayOnAir(tone);
   if (player == 0) Fail("cannot start paplay");
-  const pid_t recorder = StartRecorder(dir);
+  const pid_t recorder = zq::testing::StartInstalled(dir.string(), "ZeltoQuelvar");
+  if (recorder == 0) Fail("cannot start the recorder");
   std::this_thread::sleep_for(std::chrono::seconds(kWarmUpSeconds));
   const double cpu0 = ProcessCpu(recorder), wall0 = Seconds(CLOCK_MONOTONIC);
   std::this_thread::sleep_for(std::chrono::seconds(kSeconds));
   const double cpu = ProcessCpu(recorder) - cpu0, wall = Seconds(CLOCK_MONOTONIC) - wall0;
   kill(recorder, SIGTERM);
-  int status = 0;
-  waitpid(recorder, &status, 0);
+  const int exitCode = zq::testing::WaitExit(recorder, 30);
   zq::testing::StopChild(player);
 
   // The same audio for lame: the tone as raw PCM, as long as the stretch measured.
@@ -110,5 +89,5 @@ int main() {
   std::printf("lame_cpu_percent=%.2f (lame_cpu_s=%.3f for %d s of the same audio)\n", theirs,
               lame.cpu, kSeconds);
   std::printf("recorder_vs_lame=%.2f\n", ours / theirs);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+  return exitCode == 0 ? 0 : 1;
 }

@@ -20,8 +20,7 @@
 #include "tests/support/audio/mp3decode.h"
 #include "tests/support/audio/onair.h"
 #include "tests/support/platform/temp_dir.h"
-
-extern char** environ;
+#include "tests/support/program.h"
 
 namespace zq {
 namespace {
@@ -33,54 +32,15 @@ int MinuteOfDay(const std::string& stem) {
   return std::stoi(stem.substr(6, 2)) * 60 + std::stoi(stem.substr(8, 2));
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(folder, ec))
-    names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-pid_t StartRecorder(const testing::TempDir& dir) {
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.path(),
-                                  "XDG_RUNTIME_DIR=" + (dir / "run")};
-  for (char** e = environ; *e != nullptr; ++e)
-    if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0 &&
-        std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
-      env.emplace_back(*e);
-  std::vector<char*> envp;
-  for (auto& e : env)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string program = dir / "ZeltoQuelvar";
-  char* argv[] = {program.data(), nullptr};
-  pid_t pid = 0;
-  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : 0;
-}
-
-// Waits for the child to end; its exit status, or -1 when it is still running after `seconds`.
-int WaitExit(pid_t pid, int seconds) {
-  for (int i = 0; i < seconds * 10; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return -1;
-}
-
 // The program reads the cfg.ini beside it: a copy of it in the temporary folder, with
 // `tempoRec`-minute segments, auto-record on and backup copies into "Copia".
 void Install(const testing::TempDir& dir, int tempoRec) {
-  fs::copy_file(ZQ_BINARY_DIR "/recorder/ZeltoQuelvar", dir / "ZeltoQuelvar");
-  ASSERT_EQ(::chmod((dir / "ZeltoQuelvar").c_str(), 0755), 0);
-  ASSERT_TRUE(fs::create_directory(dir / "run"));
-  ASSERT_EQ(::chmod((dir / "run").c_str(), 0700), 0);
   ASSERT_TRUE(fs::create_directory(dir / "Copia"));
-  dir.Write("cfg.ini",
-            "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=" + (dir / "Audio") +
-                "\nAutoGravar=S\nMB Livres=0\nDiasRec=30\nTempoRec=" + std::to_string(tempoRec) +
-                "\nCopia=S\nLocalCopia=" + (dir / "Copia") + "\nPrioridade=N\nControle=0\n");
+  ASSERT_TRUE(testing::InstallProgram(
+      ZQ_BINARY_DIR "/recorder/ZeltoQuelvar", dir.path(),
+      "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=" + (dir / "Audio") +
+          "\nAutoGravar=S\nMB Livres=0\nDiasRec=30\nTempoRec=" + std::to_string(tempoRec) +
+          "\nCopia=S\nLocalCopia=" + (dir / "Copia") + "\nPrioridade=N\nControle=0\n"));
 }
 
 TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
@@ -91,19 +51,19 @@ TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
   ASSERT_FALSE(tone.empty());
   const pid_t player = testing::PlayOnAir(tone);
   ASSERT_NE(player, 0) << "paplay could not be started";
-  const pid_t recorder = StartRecorder(dir);
+  const pid_t recorder = testing::StartInstalled(dir.path(), "ZeltoQuelvar");
   ASSERT_NE(recorder, 0);
   std::this_thread::sleep_for(std::chrono::seconds(128));
-  const bool alive = WaitExit(recorder, 0) == -1;
+  const bool alive = testing::WaitExit(recorder, 0) == -1;
   kill(recorder, SIGTERM);
-  const int exitCode = WaitExit(recorder, 30);
+  const int exitCode = testing::WaitExit(recorder, 30);
   testing::StopChild(player);
   fs::remove(tone);
   ASSERT_TRUE(alive) << "the recorder ended by itself";
   EXPECT_EQ(exitCode, 0);
 
   std::vector<std::string> finished;
-  for (const auto& n : Names(dir / "Audio")) {
+  for (const auto& n : testing::SortedNames(dir / "Audio")) {
     EXPECT_FALSE(IsRunningSegmentName(n)) << n << " kept its running name";
     if (IsFinishedSegmentName(n)) finished.push_back(n);
   }
@@ -136,15 +96,15 @@ TEST(RecorderProgram, AfterAKillTheSegmentPlaysToItsLastWriteAndIsFinishedAtTheN
   const std::string tone = testing::WriteToneWav(30);
   const pid_t player = testing::PlayOnAir(tone);
   ASSERT_NE(player, 0) << "paplay could not be started";
-  pid_t recorder = StartRecorder(dir);
+  pid_t recorder = testing::StartInstalled(dir.path(), "ZeltoQuelvar");
   ASSERT_NE(recorder, 0);
   std::this_thread::sleep_for(std::chrono::seconds(8));
   kill(recorder, SIGKILL);
-  WaitExit(recorder, 10);
+  testing::WaitExit(recorder, 10);
   testing::StopChild(player);
   fs::remove(tone);
 
-  const auto left = Names(dir / "Audio");
+  const auto left = testing::SortedNames(dir / "Audio");
   ASSERT_EQ(left.size(), 1u);
   ASSERT_TRUE(IsRunningSegmentName(left[0])) << left[0];
   const testing::Decoded d = testing::DecodeFile(dir / ("Audio/" + left[0]));
@@ -154,12 +114,12 @@ TEST(RecorderProgram, AfterAKillTheSegmentPlaysToItsLastWriteAndIsFinishedAtTheN
   // The next start finishes it under the minute of its last write, before recording anew.
   dir.Write("cfg.ini", dir.Read("cfg.ini").replace(dir.Read("cfg.ini").find("AutoGravar=S"), 12,
                                                    "AutoGravar=N"));
-  recorder = StartRecorder(dir);
+  recorder = testing::StartInstalled(dir.path(), "ZeltoQuelvar");
   ASSERT_NE(recorder, 0);
   std::this_thread::sleep_for(std::chrono::seconds(3));
   kill(recorder, SIGTERM);
-  EXPECT_EQ(WaitExit(recorder, 20), 0);
-  const auto after = Names(dir / "Audio");
+  EXPECT_EQ(testing::WaitExit(recorder, 20), 0);
+  const auto after = testing::SortedNames(dir / "Audio");
   ASSERT_EQ(after.size(), 1u);
   EXPECT_TRUE(IsFinishedSegmentName(after[0])) << after[0];
   EXPECT_EQ(after[0].substr(0, 10), left[0].substr(0, 10));

@@ -27,15 +27,6 @@ using testing::TScriptedWaveIn;
 const std::string kStopFirst = "É necessário parar a gravação antes de finalizar o sistema!";
 const std::string kStopToChange = "É necessário parar a gravação para efetuar alterações!";
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(folder, ec))
-    names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class NoProcesses : public ProcessTable {
  public:
   bool Snapshot(std::vector<ProcessEntry>& out) const override {
@@ -124,18 +115,18 @@ TEST_F(Recorder, StartsByItselfOneSecondAfterStartUpAndNamesTheSegmentByItsStart
   EXPECT_TRUE(frm->View().bStopVisible);
   EXPECT_FALSE(frm->View().bGravarVisible);
   Buffers(3);
-  EXPECT_EQ(Names(Audio()), (std::vector<std::string>{"2512091405.mp3"}));
+  EXPECT_EQ(testing::SortedNames(Audio()), (std::vector<std::string>{"2512091405.mp3"}));
   EXPECT_EQ(frm->View().lFormato, std::string(20, ' ') + "MP3: 64 Kbps, Stereo");
 
   // Ten minutes later the segment takes its final name and the next one is written.
   Advance(600);
-  EXPECT_EQ(Names(Audio()),
+  EXPECT_EQ(testing::SortedNames(Audio()),
             (std::vector<std::string>{"2512091405a2512091415.mp3", "2512091415.mp3"}));
   // Stop at 14:17: the running segment is finished at once.
   Advance(120);
   frm->BStopClick();
   EXPECT_FALSE(frm->Recording());
-  EXPECT_EQ(Names(Audio()),
+  EXPECT_EQ(testing::SortedNames(Audio()),
             (std::vector<std::string>{"2512091405a2512091415.mp3", "2512091415a2512091417.mp3"}));
   EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
 }
@@ -150,7 +141,7 @@ TEST_F(Recorder, ADayAtTenMinutesGives144ConsecutiveSegments) {
     Advance(600);
   }
   std::vector<std::string> finished;
-  for (const auto& n : Names(Audio()))
+  for (const auto& n : testing::SortedNames(Audio()))
     if (IsFinishedSegmentName(n)) finished.push_back(n);
   ASSERT_EQ(finished.size(), 144u);
   // Sorted by start: name order is day first, so sort by the time they stand for.
@@ -177,7 +168,7 @@ TEST_F(Recorder, ASegmentAcrossMidnightAndTheNewYearIsNamedByBothDays) {
   Advance(599.9);
   Buffers(1);  // the duration is taken from the last buffer before the rotation
   Advance(0.1);
-  EXPECT_EQ(Names(Audio()),
+  EXPECT_EQ(testing::SortedNames(Audio()),
             (std::vector<std::string>{"0101100005.mp3", "3112092355a0101100005.mp3"}));
   Advance(0.1);
   Buffers(1);
@@ -280,7 +271,7 @@ TEST_F(Recorder, AFailedStartIsTriedAgainEverySegmentLength) {
   Advance(600);
   EXPECT_TRUE(frm->Recording());
   Buffers(1);
-  EXPECT_EQ(Names(Audio()), (std::vector<std::string>{"2512091425.mp3"}));
+  EXPECT_EQ(testing::SortedNames(Audio()), (std::vector<std::string>{"2512091425.mp3"}));
 }
 
 TEST_F(Recorder, TheBackupCopyIsMadeOnlyForCopiaExactlyS) {
@@ -296,11 +287,12 @@ TEST_F(Recorder, TheBackupCopyIsMadeOnlyForCopiaExactlyS) {
     Advance(600);
     frm->Copier().WaitIdle();
     if (copia == "S") {
-      EXPECT_EQ(Names(Backup()), (std::vector<std::string>{"2512091405a2512091415.mp3"}));
+      EXPECT_EQ(testing::SortedNames(Backup()),
+                (std::vector<std::string>{"2512091405a2512091415.mp3"}));
       EXPECT_EQ(dir.Read("Copia/2512091405a2512091415.mp3"),
                 dir.Read("Audio/2512091405a2512091415.mp3"));
     } else {
-      EXPECT_TRUE(Names(Backup()).empty());
+      EXPECT_TRUE(testing::SortedNames(Backup()).empty());
     }
     frm.reset();
     platform.time.SetNow(EncodeDateTime(2009, 12, 25, 14, 5, 0));
@@ -329,7 +321,7 @@ TEST_F(Recorder, ASegmentLeftByACrashIsFinishedAtStartUp) {
   ASSERT_TRUE(
       testing::SetModified(dir / "Audio/2412092350.mp3", testing::LocalTime(2009, 12, 24, 23, 57)));
   Create();
-  EXPECT_EQ(Names(Audio()), (std::vector<std::string>{"2412092350a2412092357.mp3"}));
+  EXPECT_EQ(testing::SortedNames(Audio()), (std::vector<std::string>{"2412092350a2412092357.mp3"}));
 }
 
 TEST_F(Recorder, TheFreeSpaceGuardDeletesTheOldestFinishedSegmentPerBuffer) {
@@ -352,7 +344,8 @@ TEST_F(Recorder, TheFreeSpaceGuardDeletesTheOldestFinishedSegmentPerBuffer) {
   Buffers(1);
   EXPECT_FALSE(fs::exists(dir / "Audio/3112092355a0101100005.mp3"));
   Buffers(3);
-  EXPECT_EQ(Names(Audio()), (std::vector<std::string>{"2512091405.mp3", "notes.mp3"}));
+  EXPECT_EQ(testing::SortedNames(Audio()),
+            (std::vector<std::string>{"2512091405.mp3", "notes.mp3"}));
   EXPECT_EQ(frm->View().lLivre, "150 MB");
   EXPECT_EQ(frm->View().lOcupado, "850 MB");
   EXPECT_EQ(frm->View().progressEspaco, 85);
@@ -502,7 +495,7 @@ TEST_F(Recorder, ClosingGuardsAndTheEndOfTheSession) {
   frm->FormClose();  // the menu's "Fechar", a signal, the session's end
   EXPECT_TRUE(quit);
   EXPECT_FALSE(frm->Recording());
-  EXPECT_EQ(Names(Audio()), (std::vector<std::string>{"2512091405a2512091407.mp3"}));
+  EXPECT_EQ(testing::SortedNames(Audio()), (std::vector<std::string>{"2512091405a2512091407.mp3"}));
   EXPECT_TRUE(frm->SegmentArrowsAllowed());
 }
 
@@ -517,7 +510,7 @@ TEST_F(Recorder, SegmentsEncodedWithLameDecodeToTheirNamedSpans) {
   Record(120.5);
   frm->BStopClick();
   beSetLibraryName(ZQ_FAKEENC_PATH);
-  const auto names = Names(Audio());
+  const auto names = testing::SortedNames(Audio());
   ASSERT_EQ(names,
             (std::vector<std::string>{"2512091405a2512091406.mp3", "2512091406a2512091407.mp3",
                                       "2512091407a2512091407.mp3"}));

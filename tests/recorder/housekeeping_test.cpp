@@ -23,14 +23,6 @@ void WriteAged(const TempDir& dir, const std::string& name, std::int64_t ageSeco
   ASSERT_TRUE(testing::SetModified(dir / name, std::time(nullptr) - ageSeconds));
 }
 
-std::vector<std::string> Names(const TempDir& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TDateTime Now() {
   return FromUnixLocal(std::time(nullptr));
 }
@@ -43,7 +35,8 @@ TEST(RetentionPass, DeletesRecordingsOlderThanTheRetentionAndNothingElse) {
   WriteAged(dir, "old.wav", 40 * kDay);
   std::filesystem::create_directory(dir / "x.mp3");
   DeleteOldRecordings(dir.path(), 30, Now(), "");
-  EXPECT_EQ(Names(dir), (std::vector<std::string>{"old.wav", "x.mp3", "young.mp3"}));
+  EXPECT_EQ(testing::SortedNames(dir.path()),
+            (std::vector<std::string>{"old.wav", "x.mp3", "young.mp3"}));
 }
 
 TEST(RetentionPass, DaysZeroDeletesEverythingButTheSegmentBeingWrittenAndFutureFiles) {
@@ -53,7 +46,8 @@ TEST(RetentionPass, DaysZeroDeletesEverythingButTheSegmentBeingWrittenAndFutureF
   WriteAged(dir, "future.mp3", -3600);
   const auto deleted = DeleteOldRecordings(dir.path(), 0, Now() + 1.0 / 86400, "2512091415.mp3");
   EXPECT_EQ(deleted, (std::vector<std::string>{"2512091405a2512091415.mp3"}));
-  EXPECT_EQ(Names(dir), (std::vector<std::string>{"2512091415.mp3", "future.mp3"}));
+  EXPECT_EQ(testing::SortedNames(dir.path()),
+            (std::vector<std::string>{"2512091415.mp3", "future.mp3"}));
   EXPECT_TRUE(DeleteOldRecordings(dir / "missing", 0, Now(), "").empty());
 }
 

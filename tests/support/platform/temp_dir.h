@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/datetime.h"
 
@@ -36,6 +38,16 @@ inline std::time_t UnixOf(TDateTime t) {
   const DateParts d = DecodeDate(t);
   const TimeParts h = DecodeTime(t);
   return LocalTime(d.year, d.month, d.day, h.hour, h.minute) + h.second;
+}
+
+// The names of a folder's entries, sorted; empty for a folder that cannot be read.
+inline std::vector<std::string> SortedNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 class TempDir {
