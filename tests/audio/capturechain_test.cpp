@@ -1,7 +1,6 @@
 // The recorder's chain end to end: wave input -> connector -> encoder, with displays on the
 // connector, on a manual clock. Every captured frame reaches the encoder once and in order while
 // the displays receive paced blocks, none before its time.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,7 +9,7 @@
 #include "audio/bladeenc.h"
 #include "audio/mmblade.h"
 #include "audio/mmconnector.h"
-#include "tests/audio/fakeenc/fakeenc.h"
+#include "tests/audio/fakeenc/fakeenc_loader.h"
 #include "tests/support/audio/feed_recorder.h"
 #include "tests/support/audio/scripted_wavein.h"
 #include "tests/support/platform/manual_time.h"
@@ -21,21 +20,10 @@ namespace {
 
 using testing::FakeEncState;
 
-FakeEncState& LoadFakeEncoder() {
-  beSetLibraryName(ZQ_FAKEENC_PATH);
-  void* lib = beLoadLibrary() ? dlopen(ZQ_FAKEENC_PATH, RTLD_NOW | RTLD_NOLOAD) : nullptr;
-  if (lib == nullptr) throw std::runtime_error("the fake encoder library does not load");
-  auto state = reinterpret_cast<FakeEncState* (*)()>(dlsym(lib, "fakeenc_state"));
-  dlclose(lib);
-  FakeEncState& s = *state();
-  s.Reset();
-  return s;
-}
-
 TEST(CaptureChain, BuffersPassUnchangedToTheEncoderWhileDisplaysGetPacedBlocks) {
   testing::TestPlatform platform;
   testing::TempDir dir;
-  FakeEncState& fake = LoadFakeEncoder();
+  FakeEncState& fake = testing::LoadFakeEncoder(ZQ_FAKEENC_PATH);
   TMMSharedTimer pauseTimer(TMMSharedTimer::TickSource::Manual);
 
   testing::TScriptedWaveIn in(platform.services());

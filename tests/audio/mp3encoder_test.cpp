@@ -1,6 +1,5 @@
-#include <dlfcn.h>
-#include <mpg123.h>
 #include <gtest/gtest.h>
+#include <mpg123.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -19,7 +18,7 @@
 
 #include "audio/bladeenc.h"
 #include "audio/mmblade.h"
-#include "tests/audio/fakeenc/fakeenc.h"
+#include "tests/audio/fakeenc/fakeenc_loader.h"
 #include "tests/support/audio/log_stages.h"
 #include "tests/support/audio/mp3decode.h"
 #include "tests/support/platform/manual_time.h"
@@ -132,18 +131,7 @@ class EncoderTest : public ::testing::Test {
     chain_ = std::make_unique<Chain>(format, dir_ / name);
     return *chain_;
   }
-  // Loads the fake library in place of LAME and returns its state, cleared.
-  FakeEncState& UseFake() {
-    beSetLibraryName(ZQ_FAKEENC_PATH);
-    void* lib = beLoadLibrary() ? dlopen(ZQ_FAKEENC_PATH, RTLD_NOW | RTLD_NOLOAD) : nullptr;
-    if (lib == nullptr) throw std::runtime_error("the fake encoder library does not load");
-    auto state = reinterpret_cast<FakeEncState* (*)()>(dlsym(lib, "fakeenc_state"));
-    dlclose(lib);  // only drops the count taken just now
-    if (state == nullptr) throw std::runtime_error("the fake encoder library has no state");
-    FakeEncState& s = *state();
-    s.Reset();
-    return s;
-  }
+  FakeEncState& UseFake() { return testing::LoadFakeEncoder(ZQ_FAKEENC_PATH); }
   fs::path File(const std::string& name = "seg.mp3") const { return dir_ / name; }
 
   fs::path dir_;

@@ -62,7 +62,7 @@ class Recorder : public ::testing::Test {
                              Backup() + "\nPrioridade=N\nControle=0\n");
   }
 
-  void Create() {
+  void Create(RecorderMixer* mixer = nullptr) {
     RecorderEnvironment env;
     env.services = platform.services();
     env.iniPath = Ini();
@@ -73,6 +73,7 @@ class Recorder : public ::testing::Test {
       waveIn = in.get();
       return in;
     };
+    env.mixer = mixer;
     frm = std::make_unique<TFrmGravar>(std::move(env));
     frm->FormCreate();
   }
@@ -401,17 +402,12 @@ TEST_F(Recorder, ControleOtherThanZeroSelectsTheMicrophone) {
     bool microphone = false;
   } mixer;
   WriteIni("Controle=1\n");
-  RecorderEnvironment env;
-  env.services = platform.services();
-  env.iniPath = Ini();
-  env.makeWaveIn = [this] { return std::make_unique<TScriptedWaveIn>(platform.services()); };
-  env.mixer = &mixer;
-  TFrmGravar f(std::move(env));
-  f.FormCreate();
+  Create(&mixer);
   EXPECT_TRUE(mixer.microphone);
   EXPECT_EQ(mixer.card, 0);
   EXPECT_EQ(mixer.selected, 1);
-  EXPECT_EQ(f.View().cbControle, 1);
+  EXPECT_EQ(frm->View().cbControle, 1);
+  frm.reset();  // before the mixer it points at goes
 }
 
 TEST_F(Recorder, TempoRecOfZeroOrTooLargeFallsBackToTenMinutesSilently) {
