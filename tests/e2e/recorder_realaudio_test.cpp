@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +42,25 @@ constexpr double kRotationGap = 2.5;
 constexpr double kStartGap = 3.0;
 #endif
 
+// A tone whose period (44.23 frames) no whole number of the server's 10 ms fragments matches, so a
+// lost or repeated fragment shifts its phase.
+constexpr double kToneHz = 997.0;
+
+// Periods of the left channel's tone that are not one period long, away from the encoder's edges.
+int BrokenPeriods(const std::vector<std::int16_t>& pcm, long frames) {
+  const long edge = 4410;
+  double last = -1;
+  int broken = 0;
+  for (long i = edge + 1; i < frames - edge; ++i) {
+    const int a = pcm[2 * (i - 1)], b = pcm[2 * i];
+    if (a >= 0 || b < 0) continue;
+    const double t = static_cast<double>(i - 1) + static_cast<double>(-a) / (b - a);
+    if (last >= 0 && std::abs(t - last - 44100.0 / kToneHz) > 1.0) ++broken;
+    last = t;
+  }
+  return broken;
+}
+
 // Minutes since midnight of a name stem's hour and minute (DDMMYYhhnn).
 int MinuteOfDay(const std::string& stem) {
   return std::stoi(stem.substr(6, 2)) * 60 + std::stoi(stem.substr(8, 2));
@@ -59,7 +81,7 @@ TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
   testing::TempDir dir;
   ASSERT_NO_FATAL_FAILURE(Install(dir, 1));
 
-  const std::string tone = testing::WriteToneWav(200);
+  const std::string tone = testing::WriteToneWav(200, kToneHz);
   ASSERT_FALSE(tone.empty());
   const pid_t player = testing::PlayOnAir(tone);
   ASSERT_NE(player, 0) << "paplay could not be started";
@@ -97,9 +119,10 @@ TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
     EXPECT_EQ(d.rate, 44100);
     EXPECT_EQ(d.channels, 2);
     std::printf("%s: %.3f s of audio\n", n.c_str(), d.samples / 44100.0);
-    // A minute of the tone, less the reopening of the input.
+    // A minute of the tone, less the reopening of the input, with nothing lost or repeated within.
     EXPECT_NEAR(d.samples / 44100.0, 60.0, i == 0 ? kStartGap : kRotationGap) << n;
-    EXPECT_NEAR(testing::ToneFrequency(d.pcm, 2, 44100), 1000.0, 2.0) << n;
+    EXPECT_NEAR(testing::ToneFrequency(d.pcm, 2, 44100), kToneHz, 2.0) << n;
+    EXPECT_EQ(BrokenPeriods(d.pcm, d.samples), 0) << n;
   }
 }
 
