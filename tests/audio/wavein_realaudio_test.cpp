@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "audio/mmwavein.h"
+#include "tests/support/audio/mp3decode.h"
 #include "tests/support/audio/onair.h"
 #include "tests/support/platform/manual_time.h"
 #include "tests/support/qt_app.h"
@@ -38,8 +39,10 @@ namespace {
 constexpr int kRate = 44100;
 constexpr double kToneHz = 1000.0;
 
+using testing::BrokenPeriods;
 using testing::PlayOnAir;
 using testing::StopChild;
+using testing::ToneCrossings;
 
 struct Arrival {
   double seconds;        // since Start
@@ -123,18 +126,11 @@ TEST(AlsaCapture, TheDefaultInputRecordsTheToneOnAirInRealTime) {
   while (first < left.size() && std::abs(left[first]) < 4000)
     ++first;
   ASSERT_LT(first + kRate, left.size()) << "the tone did not arrive";
-  std::vector<double> crossings;
-  for (std::size_t i = first + 100; i + 1 < left.size(); ++i)
-    if (left[i] < 0 && left[i + 1] >= 0)
-      crossings.push_back(static_cast<double>(i) + left[i] / double(left[i] - left[i + 1]));
+  const std::vector<double> crossings = ToneCrossings(left, 1, first + 100, left.size());
   ASSERT_GT(crossings.size(), 1000u);
   const double hz = (crossings.size() - 1) * kRate / (crossings.back() - crossings.front());
   EXPECT_NEAR(hz, kToneHz, 2.0);
-  int brokenPeriods = 0;
-  for (std::size_t i = 1; i < crossings.size(); ++i) {
-    const double period = crossings[i] - crossings[i - 1];
-    if (std::abs(period - kRate / kToneHz) > 1.0) ++brokenPeriods;
-  }
+  const int brokenPeriods = BrokenPeriods(crossings, kRate / kToneHz);
   EXPECT_EQ(brokenPeriods, 0);
 
   std::cout << "recorded " << stopped - started << " s; first buffer after "

@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,21 +43,6 @@ constexpr double kStartGap = 3.0;
 // A tone whose period (44.23 frames) no whole number of the server's 10 ms fragments matches, so a
 // lost or repeated fragment shifts its phase.
 constexpr double kToneHz = 997.0;
-
-// Periods of the left channel's tone that are not one period long, away from the encoder's edges.
-int BrokenPeriods(const std::vector<std::int16_t>& pcm, long frames) {
-  const long edge = 4410;
-  double last = -1;
-  int broken = 0;
-  for (long i = edge + 1; i < frames - edge; ++i) {
-    const int a = pcm[2 * (i - 1)], b = pcm[2 * i];
-    if (a >= 0 || b < 0) continue;
-    const double t = static_cast<double>(i - 1) + static_cast<double>(-a) / (b - a);
-    if (last >= 0 && std::abs(t - last - 44100.0 / kToneHz) > 1.0) ++broken;
-    last = t;
-  }
-  return broken;
-}
 
 // Minutes since midnight of a name stem's hour and minute (DDMMYYhhnn).
 int MinuteOfDay(const std::string& stem) {
@@ -122,7 +105,12 @@ TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
     // A minute of the tone, less the reopening of the input, with nothing lost or repeated within.
     EXPECT_NEAR(d.samples / 44100.0, 60.0, i == 0 ? kStartGap : kRotationGap) << n;
     EXPECT_NEAR(testing::ToneFrequency(d.pcm, 2, 44100), kToneHz, 2.0) << n;
-    EXPECT_EQ(BrokenPeriods(d.pcm, d.samples), 0) << n;
+    // Away from the encoder's edges.
+    const std::size_t edge = 4410;
+    EXPECT_EQ(testing::BrokenPeriods(testing::ToneCrossings(d.pcm, 2, edge, d.samples - edge),
+                                     44100.0 / kToneHz),
+              0)
+        << n;
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -82,6 +84,26 @@ double ToneFrequency(const std::vector<std::int16_t>& pcm, int channels, long ra
   }
   if (crossings < 2) return 0;
   return static_cast<double>(crossings - 1) * rate / static_cast<double>(last - first);
+}
+
+std::vector<double> ToneCrossings(const std::vector<std::int16_t>& pcm, int channels,
+                                  std::size_t from, std::size_t to) {
+  std::vector<double> crossings;
+  if (channels <= 0) return crossings;
+  const std::size_t c = static_cast<std::size_t>(channels);
+  to = std::min(to, pcm.size() / c);
+  for (std::size_t i = from; i + 1 < to; ++i) {
+    const int a = pcm[i * c], b = pcm[(i + 1) * c];
+    if (a < 0 && b >= 0) crossings.push_back(static_cast<double>(i) + double(-a) / (b - a));
+  }
+  return crossings;
+}
+
+int BrokenPeriods(const std::vector<double>& crossings, double period) {
+  int broken = 0;
+  for (std::size_t i = 1; i < crossings.size(); ++i)
+    if (std::abs(crossings[i] - crossings[i - 1] - period) > 1.0) ++broken;
+  return broken;
 }
 
 }  // namespace zq::testing

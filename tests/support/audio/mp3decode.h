@@ -24,4 +24,12 @@ Decoded DecodeFile(const std::string& path, bool keepPcm = false);
 // The frequency of a tone in one channel of interleaved PCM, from its upward zero crossings.
 double ToneFrequency(const std::vector<std::int16_t>& pcm, int channels, long rate);
 
+// The upward zero crossings of the first channel of interleaved PCM between frames `from` and
+// `to`, in frames with the fraction between the two samples.
+std::vector<double> ToneCrossings(const std::vector<std::int16_t>& pcm, int channels,
+                                  std::size_t from, std::size_t to);
+// How many spans between successive crossings are more than one frame off `period` frames: a
+// lost or repeated stretch of a steady tone breaks one.
+int BrokenPeriods(const std::vector<double>& crossings, double period);
+
 }  // namespace zq::testing
