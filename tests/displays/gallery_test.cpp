@@ -1,5 +1,3 @@
-#include "gallery/gallery.h"
-
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -7,11 +5,13 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "gallery/page_drawing.h"
+
 namespace zq {
 namespace {
 
-// The gallery writes its window offscreen; its default frame and default scale must show where
-// the layout puts them.
+// The gallery writes its drawing page offscreen (the first page); its default frame and default
+// scale must show where the layout puts them.
 TEST(Gallery, ScreenshotShowsAFrameAndAScaleWhereTheyBelong) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -20,18 +20,18 @@ TEST(Gallery, ScreenshotShowsAFrameAndAScaleWhereTheyBelong) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   gallery.setProcessEnvironment(env);
-  gallery.start(ZQ_GALLERY_PATH, {"--screenshot", file});
+  gallery.start(ZQ_GALLERY_PATH, {"--page", "drawing", "--screenshot", file});
   ASSERT_TRUE(gallery.waitForFinished(60000));
   ASSERT_EQ(gallery.exitStatus(), QProcess::NormalExit);
   ASSERT_EQ(gallery.exitCode(), 0) << gallery.readAllStandardError().toStdString();
   const QImage shot(file);
-  ASSERT_EQ(shot.size(), QSize(gallery::kWidth, gallery::kHeight));
+  ASSERT_EQ(shot.size(), QSize(gallery::drawing::kWidth, gallery::drawing::kHeight));
   auto at = [&](int x, int y) { return shot.pixel(x, y) & 0xFFFFFF; };
   const QRgb shadow = 0x808080, light = 0xFFFFFF, face = 0xC0C0C0, black = 0;
 
   // The default frame: sunken, the top-right and bottom-left corners light.
-  const int l = gallery::kDefaultBevelX, t = gallery::kDefaultBevelY;
-  const int r = l + gallery::kBevelW - 1, b = t + gallery::kBevelH - 1;
+  const int l = gallery::drawing::kDefaultBevelX, t = gallery::drawing::kDefaultBevelY;
+  const int r = l + gallery::drawing::kBevelW - 1, b = t + gallery::drawing::kBevelH - 1;
   EXPECT_EQ(at(l, t), shadow);
   EXPECT_EQ(at(l + 20, t), shadow);
   EXPECT_EQ(at(l, t + 20), shadow);
@@ -43,9 +43,10 @@ TEST(Gallery, ScreenshotShowsAFrameAndAScaleWhereTheyBelong) {
   EXPECT_EQ(at(l - 1, t - 1), face);  // the window's face around it
 
   // The default scale: long ticks at 0, 50, 100, short ones between, nothing in the gaps.
-  const int base = gallery::kScaleY + gallery::kScaleDepth - 1;  // lowest tick row
+  const int base =
+      gallery::drawing::kScaleY + gallery::drawing::kScaleDepth - 1;  // lowest tick row
   for (int c = 0; c <= 10; ++c) {
-    const int x = gallery::kScaleX + 10 * c;
+    const int x = gallery::drawing::kScaleX + 10 * c;
     const int length = c % 5 == 0 ? 7 : 3;
     EXPECT_EQ(at(x, base), black) << "tick " << c;
     EXPECT_EQ(at(x, base - length + 1), black) << "tick " << c;
