@@ -358,8 +358,7 @@ class AlsaWaveIn final : public TMMWaveInOps {
     if (cards.empty() && !AlsaDefaultCaptureOpens()) return 0;
     endpoints_.push_back({"default", kAlsaDefaultInputName});
     for (const AlsaCaptureCard& c : cards)
-      endpoints_.push_back(
-          {"plughw:CARD=" + c.id + ",DEV=" + std::to_string(c.device), c.name});
+      endpoints_.push_back({"plughw:CARD=" + c.id + ",DEV=" + std::to_string(c.device), c.name});
     return static_cast<int>(endpoints_.size());
   }
 
