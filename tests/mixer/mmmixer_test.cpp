@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mixer/simmixer.h"
+#include "tests/mixer/recorder_form.h"
 #include "tests/support/platform/manual_time.h"
 
 namespace zq {
@@ -18,56 +19,8 @@ namespace {
 
 using testing::TestPlatform;
 
-// What a call raises: its message, or "" when it raises nothing.
-template <class F>
-std::string Raised(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
-// The recorder window's eight mixer components, set up as a form loads them.
-struct RecorderMixerForm {
-  RecorderMixerForm(const Services& services, std::shared_ptr<TMMMixerOps> ops)
-      : placaDevice(nullptr, services, std::move(ops)) {
-    for (TMMComponent* c : All())
-      c->BeginLoading();
-    placaDevice.SetActive(true);
-    audioGravacao.SetMixer(&placaDevice);
-    audioGravacao.SetComponentType(ctDstWaveIn);
-    audioLineInRec.SetMixer(&placaDevice);
-    audioLineInRec.SetComponentType(ctSrcLine);
-    audioLineInRec.SetDestLine(&audioGravacao);
-    mixerLineInRec.SetAudioLine(&audioGravacao);
-    mixerLineInRec.SetControlType(ctMux);
-    controleVolumeRec.SetAudioLine(&audioLineInRec);
-    audioLineIn.SetMixer(&placaDevice);
-    audioLineIn.SetComponentType(ctSrcLine);
-    mixerLineIn.SetAudioLine(&audioLineIn);
-    mixerLineIn.SetControlType(ctMute);
-    controlVolume.SetAudioLine(&audioLineIn);
-    recordingVolume.SetAudioLine(&audioGravacao);
-    for (TMMComponent* c : All()) {
-      const std::string error = Raised([&] { c->EndLoading(); });
-      if (openError.empty()) openError = error;
-    }
-  }
-
-  std::vector<TMMComponent*> All() {
-    return {&placaDevice,       &audioGravacao, &audioLineInRec, &audioLineIn,    &mixerLineInRec,
-            &controleVolumeRec, &mixerLineIn,   &controlVolume,  &recordingVolume};
-  }
-
-  TMMMixerDevice placaDevice;
-  TMMAudioLine audioGravacao, audioLineInRec, audioLineIn;
-  TMMMixerControl mixerLineInRec, mixerLineIn;
-  TMMVolumeControl controleVolumeRec, controlVolume;
-  TMMVolumeControl recordingVolume;  // the recording destination's own volume
-  std::string openError;
-};
+using testing::Raised;
+using testing::RecorderMixerForm;
 
 TEST(MixerModel, EveryLineAndControlResolvesToWhatTheCardHas) {
   TSimCard noMixer{"No Mixer", {}};
@@ -288,9 +241,12 @@ TEST(MixerModel, PanValueBalancesWhatIsWrittenForBothChannels) {
     std::uint32_t value;
     std::vector<std::uint32_t> written;
   } cases[] = {
-      {0, 40000, {40000, 40000}},      {16384, 40000, {19999, 40000}},  // Trunc(40000 × 16383 /
-                                                                        // 32767)
-      {-16384, 40000, {40000, 20000}}, {32767, 65535, {0, 65535}},     {-32768, 65535, {65535, 0}},
+      {0, 40000, {40000, 40000}},
+      {16384, 40000, {19999, 40000}},  // Trunc(40000 × 16383 /
+                                       // 32767)
+      {-16384, 40000, {40000, 20000}},
+      {32767, 65535, {0, 65535}},
+      {-32768, 65535, {65535, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.pan);
