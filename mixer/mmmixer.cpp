@@ -176,7 +176,13 @@ TMMMixerDevice::TMMMixerDevice(TMMComponent* owner, const Services& services,
                                std::shared_ptr<TMMMixerOps> ops)
     : TMMCustomAudioDevice(owner, services, ops != nullptr ? std::move(ops) : MakeAlsaMixerOps()) {
   deviceObserver_.OnNotify = [this](TMMObserver*, const TMMObject& change) {
-    if (Is<TMMDeviceChange>(change)) DeviceChanged();
+    if (!Is<TMMDeviceChange>(change)) return;
+    // An open mixer goes along to the mixer that now belongs to its device (left open on the
+    // old one, every query would turn DeviceId back to it).
+    const bool reopen = active_ && MixerOfDevice() != deviceId_;
+    if (reopen) Close();
+    DeviceChanged();
+    if (reopen) SetActive(true);
   };
   SetDeviceType(dtMixer);
 }
@@ -219,12 +225,14 @@ std::string TMMMixerDevice::ErrorText(int code) const {
   return CodeText(code, Ops().GetErrorText(code));
 }
 
+int TMMMixerDevice::MixerOfDevice() const {
+  int id = -2;
+  if (Ops().GetIdOfDevice(device_->DeviceType(), device_->DeviceId(), id) != kMixerOk) id = -2;
+  return id;
+}
+
 void TMMMixerDevice::DeviceChanged() {
-  if (device_ != nullptr) {
-    int id = -2;
-    if (Ops().GetIdOfDevice(device_->DeviceType(), device_->DeviceId(), id) != kMixerOk) id = -2;
-    deviceId_ = id;
-  }
+  if (device_ != nullptr) deviceId_ = MixerOfDevice();
   TMMCustomAudioDevice::DeviceChanged();
 }
 

@@ -269,6 +269,8 @@ class TMMMixerDevice : public TMMCustomAudioDevice, private TMMMixerSink {
   // The number every query uses: the open mixer's (DeviceId follows it when it differs), else
   // DeviceId.
   int MixerId();
+  // The mixer that belongs to Device; -2 when there is none.
+  int MixerOfDevice() const;
   using TMMCustomAudioDevice::Check;
   using TMMCustomAudioDevice::Ops;
 

@@ -225,6 +225,24 @@ TEST(MixerModel, ValueAccessTakesOneElementOfTheWholeArray) {
   EXPECT_EQ(Raised([&] { mux.GetItemInfo(-1); }), "Item index out of range");
 }
 
+TEST(MixerModel, ASelectorThatCannotSelectNothingKeepsItsItemAndSaysSo) {
+  TSimCard card = SimDefaultCard();
+  card.selectorCanSelectNone = false;
+  TestPlatform platform;
+  auto sim = std::make_shared<TMMSimMixerOps>(std::vector{card});
+  RecorderMixerForm form(platform.services(), sim);
+  const TMMItemIndex line = form.mixerLineInRec.FindItemOfLine(&form.audioLineInRec);
+  form.mixerLineInRec.SetBoolean(chBoth, line, true);
+  platform.mainThread.RunUntilEmpty();
+  int changes = 0;
+  form.mixerLineInRec.OnChange = [&](TMMCustomMixerControl*) { ++changes; };
+  form.mixerLineInRec.SetBoolean(chBoth, line, false);
+  EXPECT_EQ(sim->Writes().back().values, (std::vector<std::uint32_t>{0, 0, 0}));
+  platform.mainThread.RunUntilEmpty();
+  EXPECT_EQ(changes, 1);  // what shows the selector reads it again...
+  EXPECT_TRUE(form.mixerLineInRec.GetBoolean(chBoth, line));  // ...and finds the line selected
+}
+
 TEST(MixerModel, PanValueBalancesWhatIsWrittenForBothChannels) {
   TestPlatform platform;
   auto sim = std::make_shared<TMMSimMixerOps>(std::vector{SimDefaultCard()});
@@ -472,7 +490,9 @@ TEST(MixerModel, LinesFollowTheirLinks) {
   destination.SetMixer(device.get());
   destination.SetLineId(1);
 
-  // The mixer of another device: the wave input's card. It follows the device's changes.
+  // The mixer of another device: the wave input's card. It follows the device's changes, and
+  // an open one opens that card.
+  device->SetActive(true);
   device->SetDevice(&waveIn);
   EXPECT_EQ(device->DeviceId(), 0);
   TMMAudioLine lineIn;
@@ -482,6 +502,8 @@ TEST(MixerModel, LinesFollowTheirLinks) {
   EXPECT_EQ(lineIn.LineId(), -1);
   waveIn.SetDeviceId(1);
   EXPECT_EQ(device->DeviceId(), 1);
+  EXPECT_TRUE(device->Active());
+  EXPECT_EQ(sim->OpenHandles(), 1);
   EXPECT_EQ(device->DeviceCaps().ProductName(), "One");
   EXPECT_EQ(lineIn.LineId(), 65537);
 
