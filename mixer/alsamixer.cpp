@@ -204,6 +204,12 @@ struct OpenMixer {
       return 0;
     }
     const int element = self->card->IndexOf(e);
+    // An element that comes into use or goes out of it changes what the card has.
+    if ((mask & SND_CTL_EVENT_MASK_INFO) && snd_mixer_selem_get_index(e) == 0 &&
+        (snd_mixer_selem_is_active(e) != 0) != (element >= 0)) {
+      self->rebuild = true;
+      return 0;
+    }
     if (element < 0) return 0;
     if (mask & SND_CTL_EVENT_MASK_VALUE)
       for (int control : self->card->Model().ControlsOfElement(element))

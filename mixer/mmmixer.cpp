@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "mixer/alsamixer.h"
 #include "platform/errortext.h"
@@ -153,7 +154,7 @@ void TMMCustomAudioDevice::NotifyDeviceChange() {
 
 void TMMCustomAudioDevice::Loaded() {
   TMMNonVisualComponent::Loaded();
-  SetActive(loadedActive_);
+  if (loadedActive_) SetActive(*std::exchange(loadedActive_, std::nullopt));
 }
 
 void TMMCustomAudioDevice::Check(int result) const {
@@ -521,10 +522,10 @@ void TMMAudioLine::Loaded() {
 void TMMAudioLine::Notification(TMMComponent* component, TOperation operation) {
   TMMNonVisualComponent::Notification(component, operation);
   if (operation != opRemove || component == nullptr) return;
-  bool lost = false;
-  if (component == mixer_) mixer_ = nullptr, lost = true;
-  if (component == target_) target_ = nullptr, lost = true;
-  if (component == destLine_) destLine_ = nullptr, lost = true;
+  const bool lost = component == mixer_ || component == target_ || component == destLine_;
+  if (component == mixer_) mixer_ = nullptr;
+  if (component == target_) target_ = nullptr;
+  if (component == destLine_) destLine_ = nullptr;
   if (lost) ResolveLine();
 }
 

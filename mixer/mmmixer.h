@@ -162,7 +162,8 @@ class TMMCustomAudioDevice : public TMMNonVisualComponent {
   bool ValidDevice() const;
 
   bool Active() const { return active_; }
-  // While loading only remembered; otherwise, if different: close, and open when true.
+  // While loading only remembered (and applied when loading ends); otherwise, if different:
+  // close, and open when true.
   void SetActive(bool value);
   TMMDeviceId DeviceId() const { return deviceId_; }
   // -2, -1 or 0 .. DeviceCount - 1, else EMMDeviceError("Device id is out of range"). A new
@@ -207,7 +208,7 @@ class TMMCustomAudioDevice : public TMMNonVisualComponent {
   TMMDeviceType deviceType_ = dtWaveOut;
   TMMDeviceCaps caps_;
   TMMObservable observable_;
-  bool loadedActive_ = false;
+  std::optional<bool> loadedActive_;  // Active as set while loading
 };
 
 // A device of any kind whose kind can be chosen: the target of a line, or the device a mixer

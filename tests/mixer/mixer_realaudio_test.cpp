@@ -12,11 +12,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -64,8 +64,12 @@ std::string Run(const std::vector<std::string>& args, int* status = nullptr) {
 // The default source's volume in percent, as pactl reports it (the first channel).
 int SourcePercent() {
   const std::string out = Run({"pactl", "get-source-volume", "@DEFAULT_SOURCE@"});
-  std::smatch m;
-  return std::regex_search(out, m, std::regex(R"((\d+)%)")) ? std::stoi(m[1]) : -1;
+  const std::size_t percent = out.find('%');
+  if (percent == std::string::npos) return -1;
+  std::size_t digits = percent;
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(out[digits - 1])))
+    --digits;
+  return digits < percent ? std::stoi(out.substr(digits, percent - digits)) : -1;
 }
 
 bool SourceMuted() {
