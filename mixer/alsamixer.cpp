@@ -96,7 +96,6 @@ class AlsaCard final : public TAlsaElementIo {
 
   snd_mixer_t* Mixer() const { return mixer_; }
   TAlsaCardModel& Model() { return *model_; }
-  const std::vector<snd_mixer_elem_t*>& Elements() const { return elements_; }
   int IndexOf(snd_mixer_elem_t* e) const {
     const auto it = std::find(elements_.begin(), elements_.end(), e);
     return it == elements_.end() ? -1 : static_cast<int>(it - elements_.begin());

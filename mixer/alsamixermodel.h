@@ -85,7 +85,6 @@ class TAlsaCardModel {
   TAlsaCardModel(std::vector<TAlsaElement> elements, int deviceId, const std::string& deviceName);
 
   const TMixerCard& Card() const { return card_; }
-  const std::vector<TAlsaElement>& Elements() const { return elements_; }
   // The controls whose value, and the lines whose information, an element carries.
   std::vector<int> ControlsOfElement(int element) const;
   std::vector<int> LinesOfElement(int element) const;

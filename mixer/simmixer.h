@@ -90,7 +90,6 @@ class TMMSimMixerOps final : public TMMMixerOps {
   int ControlId(int device, int destination, const std::string& source, TMMControlType type) const;
 
   const std::vector<Write>& Writes() const { return writes_; }
-  void ClearWrites() { writes_.clear(); }
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
 
   // TMMMixerOps
