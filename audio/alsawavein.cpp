@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "audio/alsacards.h"
+
 namespace zq {
 namespace {
 
@@ -352,10 +354,11 @@ class AlsaWaveIn final : public TMMWaveInOps {
  public:
   int GetNumDevs() override {
     endpoints_.clear();
-    std::vector<Endpoint> cards = CaptureCards();
-    if (cards.empty() && !DefaultOpens()) return 0;
-    endpoints_.push_back({"default", "Default input"});
-    endpoints_.insert(endpoints_.end(), cards.begin(), cards.end());
+    const std::vector<AlsaCaptureCard> cards = AlsaCaptureCards();
+    if (cards.empty() && !AlsaDefaultCaptureOpens()) return 0;
+    endpoints_.push_back({"default", kAlsaDefaultInputName});
+    for (const AlsaCaptureCard& c : cards)
+      endpoints_.push_back({"plughw:CARD=" + c.id + ",DEV=" + std::to_string(c.device), c.name});
     return static_cast<int>(endpoints_.size());
   }
 
@@ -431,43 +434,6 @@ class AlsaWaveIn final : public TMMWaveInOps {
     if (id == -1) id = 0;
     if (id < 0 || id >= static_cast<int>(endpoints_.size())) return nullptr;
     return &endpoints_[static_cast<std::size_t>(id)];
-  }
-
-  static bool DefaultOpens() {
-    snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) return false;
-    snd_pcm_close(pcm);
-    return true;
-  }
-
-  // Every card with a capture device, on its first one.
-  static std::vector<Endpoint> CaptureCards() {
-    std::vector<Endpoint> found;
-    snd_ctl_card_info_t* info;
-    snd_pcm_info_t* pcmInfo;
-    snd_ctl_card_info_alloca(&info);
-    snd_pcm_info_alloca(&pcmInfo);
-    int card = -1;
-    while (snd_card_next(&card) >= 0 && card >= 0) {
-      snd_ctl_t* ctl = nullptr;
-      const std::string hw = "hw:" + std::to_string(card);
-      if (snd_ctl_open(&ctl, hw.c_str(), 0) < 0) continue;
-      if (snd_ctl_card_info(ctl, info) >= 0) {
-        int dev = -1;
-        while (snd_ctl_pcm_next_device(ctl, &dev) >= 0 && dev >= 0) {
-          snd_pcm_info_set_device(pcmInfo, static_cast<unsigned>(dev));
-          snd_pcm_info_set_subdevice(pcmInfo, 0);
-          snd_pcm_info_set_stream(pcmInfo, SND_PCM_STREAM_CAPTURE);
-          if (snd_ctl_pcm_info(ctl, pcmInfo) < 0) continue;
-          found.push_back({std::string("plughw:CARD=") + snd_ctl_card_info_get_id(info) +
-                               ",DEV=" + std::to_string(dev),
-                           snd_ctl_card_info_get_name(info)});
-          break;
-        }
-      }
-      snd_ctl_close(ctl);
-    }
-    return found;
   }
 
   std::vector<Endpoint> endpoints_;
