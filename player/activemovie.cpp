@@ -71,7 +71,6 @@ class TActiveMovie::Engine {
   struct Heard {
     std::uint64_t serial = 0;
     std::int64_t sample = 0;
-    bool operator==(const Heard&) const = default;
   };
 
   void Apply(const Shared& s);
@@ -105,8 +104,8 @@ class TActiveMovie::Engine {
 
   TActiveMovie& owner_;
   TPlaybackOutput& out_;
-  Shared seen_;  // the commands acted on
-  std::uint64_t seekDone_ = 0;
+  Shared seen_;                 // the commands acted on
+  std::uint64_t seekDone_ = 0;  // the last seek carried out (or found to be of a file gone)
   TMoviePlayState run_ = mpStopped;
   Track opening_;  // being opened; becomes cur_ when its handler has returned
   Track cur_;      // being written
@@ -439,7 +438,7 @@ void TActiveMovie::Engine::StopForFailure(const std::string& operation, int code
   if (next_) dropped_ = next_.serial;
   if (seen_.nextSerial != 0) dropped_ = seen_.nextSerial;
   next_ = Track{};
-  run_ = seen_.run = mpStopped;
+  run_ = mpStopped;
   std::lock_guard guard(owner_.lock_);
   owner_.shared_->run = mpStopped;
 }
@@ -637,13 +636,16 @@ void TActiveMovie::NextStarted(std::uint64_t serial, std::uint64_t command, long
 }
 
 void TActiveMovie::Failed(std::uint64_t serial, const std::string& text, int kind) {
-  if (kind == fkOpen && state_ == msOpening && serial == serial_) {
-    state_ = msIdle;
+  const bool dropsQueue = (kind == fkOpen && state_ == msOpening && serial == serial_) ||
+                          (kind == fkNext && serial == nextSerial_) || kind == fkDevice;
+  if (kind == fkOpen && state_ == msOpening && serial == serial_) state_ = msIdle;
+  if (dropsQueue && nextSerial_ != 0) {
     nextName_.clear();
     nextSerial_ = 0;
-  } else if ((kind == fkNext && serial == nextSerial_) || kind == fkDevice) {
-    nextName_.clear();
-    nextSerial_ = 0;
+    Command([](Shared& s) {
+      s.nextSerial = 0;
+      s.nextPath.clear();
+    });
   }
   services_.messages->ShowError(text);
   Fire(OnError);

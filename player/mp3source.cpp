@@ -279,12 +279,10 @@ bool TMp3Source::Finish() {
 
 bool TMp3Source::Seek(std::int64_t sample) {
   if (state_ != psReady) return false;
-  sample = std::clamp<std::int64_t>(sample, 0, length_);
-  const off_t want = static_cast<off_t>(sample + lead_);
-  if (sample < length_ && mpg123_seek(decoder_->mh, want, SEEK_SET) != want)
-    return Fail("Seek", decoder_->readErrno != 0 ? SystemErrorText(decoder_->readErrno)
-                                                 : mpg123_strerror(decoder_->mh));
-  position_ = sample;
+  // The decoder is moved at the next read: two of its seeks with no decoding between can leave
+  // its state unprimed.
+  position_ = std::clamp<std::int64_t>(sample, 0, length_);
+  seekPending_ = true;
   exhausted_ = false;
   return true;
 }
@@ -293,6 +291,15 @@ long TMp3Source::Read(std::int16_t* pcm, long frames) {
   if (state_ != psReady) return state_ == psFailed ? -1 : 0;
   if (exhausted_) return 0;
   const long want = static_cast<long>(std::min<std::int64_t>(frames, length_ - position_));
+  if (want > 0 && seekPending_) {
+    const off_t at = static_cast<off_t>(position_ + lead_);
+    if (mpg123_seek(decoder_->mh, at, SEEK_SET) != at) {
+      Fail("Seek", decoder_->readErrno != 0 ? SystemErrorText(decoder_->readErrno)
+                                            : mpg123_strerror(decoder_->mh));
+      return -1;
+    }
+    seekPending_ = false;
+  }
   const std::size_t frameBytes = 2 * static_cast<std::size_t>(channels_);
   auto* out = reinterpret_cast<unsigned char*>(pcm);
   std::size_t got = 0;

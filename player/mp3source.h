@@ -49,9 +49,9 @@ class TMp3Source {
   std::int64_t Frames() const { return frames_; }  // MPEG frames of sound
   bool TrimmedByTag() const { return trimmedByTag_; }
 
-  // Ready only. The next sample Read gives becomes `sample`, held to 0 .. Length(); the bit
-  // reservoir of the frames before it is filled first, so the sound is what an uninterrupted
-  // decode gives there. False (Error() says why) when the decoder fails.
+  // Ready only (false otherwise). The next sample Read gives becomes `sample`, held to
+  // 0 .. Length(); the bit reservoir of the frames before it is filled first, so the sound is
+  // what an uninterrupted decode gives there. A decoder that cannot get there fails that Read.
   bool Seek(std::int64_t sample);
   std::int64_t Position() const { return position_; }
   // Decodes up to `frames` sample frames (interleaved) into `pcm`: the count decoded, 0 at the
@@ -78,7 +78,8 @@ class TMp3Source {
   std::int64_t position_ = 0;
   std::int64_t lead_ = 0;  // decoder samples skipped before sample 0 when the tag does not trim
   bool trimmedByTag_ = false;
-  bool exhausted_ = false;  // the decoder ended before the length
+  bool exhausted_ = false;    // the decoder ended before the length
+  bool seekPending_ = false;  // the decoder is still to be moved to position_
 };
 
 }  // namespace zq

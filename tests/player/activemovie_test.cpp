@@ -518,6 +518,39 @@ TEST_F(ActiveMovieTest, TheNextFileIsTheFileWhenItsFirstSampleIsHeard) {
   EXPECT_EQ(p.out->Events(), std::vector<std::string>({"open 44100 2"}));
 }
 
+TEST_F(ActiveMovieTest, ASeekBeforeTheJoinIsHeardKeepsTheQueue) {
+  const std::string a = StageFile("a.mp3", 26460), b = StageFile("b.mp3", 26460, 26460);
+  struct Case {
+    const char* what;
+    double seconds;
+  };
+  // At 0.3 s the device holds the first file's end and the next one's start.
+  const Case cases[] = {{"back into the first file", 0.1}, {"past its end", 5.0}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Player p(true);
+    p.onOpen = [&] { p.movie->SetNextFileName(b); };
+    p.movie->SetFileName(a);
+    ASSERT_TRUE(p.Started());
+    const std::int64_t lengthA = p.movie->Length();
+    p.Play(300);
+    ASSERT_GT(p.out->Written(), lengthA) << "the next file is being written";
+    p.movie->SetCurrentPosition(k.seconds);
+    const std::int64_t target = std::min<std::int64_t>(std::lround(k.seconds * 44100), lengthA);
+    EXPECT_EQ(p.movie->Position(), target);
+    p.Settle();
+    EXPECT_EQ(p.movie->NextFileName(), b);
+    EXPECT_EQ(p.movie->FileName(), a);
+    p.Play(2500);
+    ASSERT_TRUE(p.Until([&] { return p.Saw("next " + b); }));
+    const Pcm whole = Expected(a, false), from = Expected(a, false, target);
+    EXPECT_TRUE(SameSound(
+        p.out->Played(),
+        Concat(Concat(Pcm(whole.begin(), whole.begin() + 13230 * 2), from), Expected(b, false))));
+    EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "next " + b), 1);
+  }
+}
+
 TEST_F(ActiveMovieTest, AnotherRateOrChannelCountReopensTheDevice) {
   const std::string a = StageFile("a.mp3", 22050), b = BindingFile("b.mp3", 1);
   Player p;
