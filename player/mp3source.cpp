@@ -84,7 +84,8 @@ struct TMp3Source::Decoder {
 
   FrameHeader first;
   int spf = 0;
-  std::uint64_t walkAt = 0;  // the next frame's offset
+  std::int64_t tagDelay = 0;  // the samples the tag trims at the start
+  std::uint64_t walkAt = 0;   // the next frame's offset
   std::uint64_t fileSize = 0;
   std::vector<off_t> offsets;  // of every frame of sound
   int smallestFrame = 0;
@@ -213,6 +214,7 @@ bool TMp3Source::Open() {
   if (mpg123_seek_frame(d.mh, 1, SEEK_SET) >= 0) {
     const off_t at = mpg123_tell(d.mh);
     trimmedByTag_ = at >= 0 && at < d.spf;
+    if (trimmedByTag_) d.tagDelay = d.spf - at;
   }
   lead_ = trimmedByTag_ ? 0 : kUntaggedDelay;
   return true;
@@ -266,9 +268,7 @@ bool TMp3Source::Finish() {
   if (trimmedByTag_) {
     // The tag's length, unless the file holds fewer frames than it says.
     const off_t tagged = mpg123_length(d.mh);
-    const off_t frameOne = mpg123_seek_frame(d.mh, 1, SEEK_SET) >= 0 ? mpg123_tell(d.mh) : 0;
-    const std::int64_t begin = d.spf - frameOne;
-    length_ = std::min<std::int64_t>(tagged >= 0 ? tagged : decoded, decoded - begin);
+    length_ = std::min<std::int64_t>(tagged >= 0 ? tagged : decoded, decoded - d.tagDelay);
   } else {
     length_ = decoded - lead_;
   }

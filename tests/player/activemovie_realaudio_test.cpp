@@ -8,11 +8,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <iostream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/mmblade.h"
 #include "audio/mmutils.h"
+#include "platform/errortext.h"
 #include "player/activemovie.h"
 #include "tests/support/audio/log_stages.h"
 #include "tests/support/audio/mp3decode.h"
@@ -140,6 +143,29 @@ TEST(ActiveMovieRealAudio, PlaysIntoTheDefaultDeviceHoldsItsPositionWhenPausedAn
   for (std::size_t i = 0; i < right.size(); ++i)
     right[i] = part[i * 2 + 1];
   EXPECT_NEAR(testing::ToneFrequency(right, 1, 44100), 660, 3);
+}
+
+TEST(ActiveMovieRealAudio, ADeviceThatCannotBeOpenedIsShownWithTheSystemsReason) {
+  testing::TempDir dir;
+  const std::string path = ToneFile(dir);
+  const char* name = "zq_no_such_device";
+  snd_pcm_t* pcm = nullptr;
+  const int code = snd_pcm_open(&pcm, name, SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+  ASSERT_LT(code, 0);
+  testing::TestPlatform platform;
+  TActiveMovie movie(platform.services(), MakeAlsaPlaybackOutput(name));
+  bool failed = false;
+  movie.OnError = [&](TActiveMovie*) { failed = true; };
+  movie.SetFileName(path);
+  ASSERT_TRUE(platform.mainThread.WaitAndRun(std::chrono::seconds(10)));  // the open-complete
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (!failed && Clock::now() < deadline)
+    platform.mainThread.WaitAndRun(std::chrono::milliseconds(100));
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(platform.messages.Texts(),
+            std::vector<std::string>(
+                {FailureText(std::string("Open playback device ") + name, snd_strerror(code))}));
+  EXPECT_EQ(movie.PlayState(), mpStopped);
 }
 
 }  // namespace
