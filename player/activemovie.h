@@ -30,10 +30,10 @@
 // Run-on: SetNextFileName(path) queues a file behind the current one (the one being opened, if
 // any); the playback thread walks it while the current one plays and writes its first sample
 // straight after the current one's last. When that sample is heard, OnNextFile fires and the
-// queued file is the file: FileName, Duration and CurrentPosition are its own (until then
-// CurrentPosition holds the current file's Duration). Another rate or channel count closes and
-// reopens the device after the last sample is heard. Stop, a new name or a failed open of the
-// queued file drop the queue; a seek keeps it.
+// queued file is the file: FileName, Duration and CurrentPosition are its own (between the
+// current file's last sample heard and the event, CurrentPosition is its Duration). Another
+// rate or channel count closes and reopens the device after the last sample is heard. Stop, a
+// new name or a failed open of the queued file drop the queue; a seek keeps it.
 //
 // Failures of the device (refused at opening, lost while playing) are shown as FailureText of
 // "Open playback device <name>" or "Playback device <name>" with the device's reason; the control

@@ -25,7 +25,7 @@
 namespace zq {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 // Three seconds of 440 Hz (left) and 660 Hz (right), as the recorder encodes it.
 std::string ToneFile(const testing::TempDir& dir) {
@@ -99,18 +99,18 @@ TEST(ActiveMovieRealAudio, PlaysIntoTheDefaultDeviceHoldsItsPositionWhenPausedAn
   testing::TestPlatform platform;
   Recording recording;
   TActiveMovie movie(platform.services());
-  Clock::time_point opened{};
-  movie.OnOpenComplete = [&](TActiveMovie*) { opened = Clock::now(); };
+  Steady::time_point opened{};
+  movie.OnOpenComplete = [&](TActiveMovie*) { opened = Steady::now(); };
   movie.SetFileName(path);
 
   // The position is the sample being heard: never ahead of the time since it may have begun.
   bool paused = false;
-  const auto deadline = Clock::now() + std::chrono::seconds(20);
-  while (Clock::now() < deadline) {
+  const auto deadline = Steady::now() + std::chrono::seconds(20);
+  while (Steady::now() < deadline) {
     platform.mainThread.ProcessPending();
     ASSERT_TRUE(platform.messages.shown.empty()) << platform.messages.shown[0].text;
-    if (opened == Clock::time_point{}) continue;
-    const double since = std::chrono::duration<double>(Clock::now() - opened).count();
+    if (opened == Steady::time_point{}) continue;
+    const double since = std::chrono::duration<double>(Steady::now() - opened).count();
     ASSERT_LE(movie.CurrentPosition(), since + 0.02);
     if (movie.Position() == movie.Length()) break;
     if (!paused && movie.CurrentPosition() >= 1.0) {
@@ -158,8 +158,8 @@ TEST(ActiveMovieRealAudio, ADeviceThatCannotBeOpenedIsShownWithTheSystemsReason)
   movie.OnError = [&](TActiveMovie*) { failed = true; };
   movie.SetFileName(path);
   ASSERT_TRUE(platform.mainThread.WaitAndRun(std::chrono::seconds(10)));  // the open-complete
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!failed && Clock::now() < deadline)
+  const auto deadline = Steady::now() + std::chrono::seconds(10);
+  while (!failed && Steady::now() < deadline)
     platform.mainThread.WaitAndRun(std::chrono::milliseconds(100));
   ASSERT_TRUE(failed);
   EXPECT_EQ(platform.messages.Texts(),
