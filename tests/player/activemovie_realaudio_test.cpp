@@ -13,14 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "audio/mmblade.h"
-#include "audio/mmutils.h"
 #include "platform/errortext.h"
 #include "player/activemovie.h"
-#include "tests/support/audio/log_stages.h"
 #include "tests/support/audio/mp3decode.h"
 #include "tests/support/platform/manual_time.h"
 #include "tests/support/platform/temp_dir.h"
+#include "tests/support/player/segment_files.h"
 
 namespace zq {
 namespace {
@@ -30,30 +28,7 @@ using Steady = std::chrono::steady_clock;
 // Three seconds of 440 Hz (left) and 660 Hz (right), as the recorder encodes it.
 std::string ToneFile(const testing::TempDir& dir) {
   const std::string path = dir / "tone.mp3";
-  testing::TestPlatform platform;
-  testing::LogDevice device{"device", nullptr};
-  TMMMP3Encoder encoder{nullptr, platform.services()};
-  TWaveFormatEx format{};
-  BuildPCMFormat(format, 16, 2, 44100);
-  device.SetOutput(&encoder);
-  device.SetWaveFormat(&format);
-  device.SetBufferSize(4096);
-  encoder.SetFileName(path);
-  device.ChainOpened();
-  device.ChainStarted();
-  std::vector<std::int16_t> block(1024 * 2);
-  for (std::size_t at = 0; at < 3 * 44100; at += 1024) {
-    for (std::size_t i = 0; i < 1024; ++i)
-      for (int c = 0; c < 2; ++c)
-        block[i * 2 + c] = static_cast<std::int16_t>(
-            12000 * std::sin(2 * M_PI * (440 + 220 * c) * static_cast<double>(at + i) / 44100));
-    TWaveHdr h{};
-    h.lpData = reinterpret_cast<char*>(block.data());
-    h.dwBufferLength = h.dwBytesRecorded = 4096;
-    device.BufferReady(&h);
-  }
-  device.ChainStopped();
-  device.ChainClosed();
+  EXPECT_TRUE(testing::EncodeWithStage(path, testing::Tone(3 * 44100, 2, 44100), 2, br128));
   return path;
 }
 

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -15,15 +14,13 @@
 #include <vector>
 
 #include "audio/bladeenc.h"
-#include "audio/mmblade.h"
-#include "audio/mmutils.h"
 #include "platform/errortext.h"
 #include "player/mp3source.h"
-#include "tests/support/audio/log_stages.h"
 #include "tests/support/audio/mp3decode.h"
 #include "tests/support/platform/manual_time.h"
 #include "tests/support/platform/temp_dir.h"
 #include "tests/support/player/null_output.h"
+#include "tests/support/player/segment_files.h"
 
 namespace zq {
 namespace {
@@ -39,16 +36,6 @@ std::string Fixture(const std::string& name) {
   return std::string(ZQ_SOURCE_DIR) + "/tests/player/data/" + name;
 }
 
-// A tone on each channel (440 Hz left, 660 Hz right), from frame `from` of an endless one.
-Pcm Tone(std::size_t frames, int channels, long rate, std::size_t from = 0) {
-  Pcm v(frames * static_cast<std::size_t>(channels));
-  for (std::size_t i = 0; i < frames; ++i)
-    for (int c = 0; c < channels; ++c)
-      v[i * channels + c] = static_cast<std::int16_t>(
-          12000 * std::sin(2 * M_PI * (440 + 220 * c) * static_cast<double>(i + from) / rate));
-  return v;
-}
-
 std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -58,57 +45,6 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
-}
-
-// A segment as the recorder writes it: the PCM through the encoder stage at 44100 Hz.
-void EncodeWithStage(const std::string& path, const Pcm& pcm, int channels, TMMBitrates bitrate) {
-  TestPlatform platform;
-  testing::LogDevice device{"device", nullptr};
-  TMMMP3Encoder encoder{nullptr, platform.services()};
-  TWaveFormatEx format{};
-  BuildPCMFormat(format, 16, channels, 44100);
-  device.SetOutput(&encoder);
-  device.SetWaveFormat(&format);
-  device.SetBufferSize(4096);
-  encoder.SetFileName(path);
-  encoder.SetBitrate(bitrate);
-  device.ChainOpened();
-  device.ChainStarted();
-  std::vector<char> buffer(4096);
-  const auto* bytes = reinterpret_cast<const char*>(pcm.data());
-  for (std::size_t at = 0; at < pcm.size() * 2; at += buffer.size()) {
-    const std::size_t n = std::min(buffer.size(), pcm.size() * 2 - at);
-    std::memcpy(buffer.data(), bytes + at, n);
-    TWaveHdr h{};
-    h.lpData = buffer.data();
-    h.dwBufferLength = static_cast<std::uint32_t>(buffer.size());
-    h.dwBytesRecorded = static_cast<std::uint32_t>(n);
-    device.BufferReady(&h);
-  }
-  device.ChainStopped();
-  device.ChainClosed();
-}
-
-// The PCM through the encoder library's binding alone, at any rate (24000 Hz is MPEG-2: 576
-// samples a frame).
-void EncodeWithBinding(const std::string& path, const Pcm& pcm, int channels, std::uint32_t rate,
-                       std::uint16_t kbps) {
-  const TBeConfig config{
-      BE_CONFIG_MP3, rate, channels == 1 ? BE_MP3_MODE_MONO : BE_MP3_MODE_STEREO, kbps, 0, 0, 0, 0};
-  std::uint32_t chunk = 0, size = 0;
-  TBeStream stream = 0;
-  ASSERT_EQ(beInitStream(config, chunk, size, stream), beSuccessful);
-  std::vector<std::uint8_t> out(size), file;
-  std::uint32_t n = 0;
-  for (std::size_t at = 0; at < pcm.size(); at += chunk) {
-    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(chunk, pcm.size() - at));
-    ASSERT_EQ(beEncodeChunk(stream, count, pcm.data() + at, out.data(), n), beSuccessful);
-    file.insert(file.end(), out.begin(), out.begin() + n);
-  }
-  ASSERT_EQ(beDeinitStream(stream, out.data(), n), beSuccessful);
-  file.insert(file.end(), out.begin(), out.begin() + n);
-  ASSERT_EQ(beCloseStream(stream), beSuccessful);
-  WriteBytes(path, file);
 }
 
 // What the control should play of a file from `from` on: the decoder's whole output, less the
@@ -223,12 +159,14 @@ class ActiveMovieTest : public ::testing::Test {
   // furthest back at the lowest rate).
   std::string StageFile(const std::string& name = "stage.mp3", std::size_t frames = 44100,
                         std::size_t from = 0) {
-    EncodeWithStage(dir_ / name, Tone(frames, 2, 44100, from), 2, br32);
+    EXPECT_TRUE(
+        testing::EncodeWithStage(dir_ / name, testing::Tone(frames, 2, 44100, from), 2, br32));
     return dir_ / name;
   }
   // One second of the tone through the binding at 24000 Hz, 8 kbps.
   std::string BindingFile(const std::string& name = "binding.mp3", int channels = 2) {
-    EncodeWithBinding(dir_ / name, Tone(24000, channels, 24000), channels, 24000, 8);
+    EXPECT_TRUE(testing::EncodeWithBinding(dir_ / name, testing::Tone(24000, channels, 24000),
+                                           channels, 24000, 8));
     return dir_ / name;
   }
 
