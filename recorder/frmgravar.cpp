@@ -1,5 +1,7 @@
 #include "recorder/frmgravar.h"
 
+#include <exception>
+
 #include "platform/fileops.h"
 #include "platform/profile.h"
 #include "recorder/housekeeping.h"

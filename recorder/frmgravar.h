@@ -124,7 +124,6 @@ class TFrmGravar {
   Timer& TimerRecord() { return *timerRecord_; }
   Timer& TimerInicio() { return *timerInicio_; }
   Timer& TimerMataArquivos() { return *timerMataArquivos_; }
-  Timer& TimerRetry() { return *timerRetry_; }
   BackupCopier& Copier() { return copier_; }
 
   // The recording folder: "Local", or the default folder when "Local" is empty.
