@@ -12,8 +12,9 @@
 // nothing yet, which decoders skip rather than play (so a file cut short by a crash decodes every
 // frame it holds and nothing more). After beDeinitStream, beInfoTag gives the finished Info frame
 // (the CBR form of the Xing header, with LAME's encoder delay and padding), to be written over
-// the placeholder, so a decoder that reads it gives back exactly the samples encoded. LAME has
-// no room for its tag in a frame below 64 kbps at 44100 or 48000 Hz: such a stream has neither.
+// the placeholder, so a decoder that reads it gives back exactly the samples encoded. LAME finds
+// no room for its tag in a frame below 64 kbps at 44100 or 48000 Hz (48 kbps at 32000 Hz): such
+// a stream has neither, and decodes with the encoder's delay and padding as silence at its ends.
 //
 // Threads: the stream operations of one stream are called from one thread (the thread that
 // drives the chain); loading and the library name may be touched from any thread. Results are

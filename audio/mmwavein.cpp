@@ -364,7 +364,15 @@ void TMMCustomWaveIn::Push(const Returned& r) {
   bool post = false;
   {
     std::lock_guard guard(mb.lock);
-    // Every header is out at most once and a stream fails once, so the ring never fills.
+    // Losses in a row are one loss, so at most one stands before each header. Every header is
+    // out at most once and a stream fails once, so the ring never fills.
+    if (r.header == nullptr && r.lost > 0 && mb.count > 0) {
+      Returned& last = mb.ring[(mb.head + mb.count - 1) % mb.ring.size()];
+      if (last.header == nullptr && last.lost > 0 && last.handle == r.handle) {
+        last.lost += r.lost;
+        return;
+      }
+    }
     if (mb.count == mb.ring.size()) return;
     mb.ring[(mb.head + mb.count) % mb.ring.size()] = r;
     ++mb.count;

@@ -288,7 +288,7 @@ class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
     TMMCustomWaveIn* device;
     std::mutex lock;
     std::condition_variable changed;
-    std::array<Returned, kMaxBuffers + 2> ring{};
+    std::array<Returned, 2 * kMaxBuffers + 2> ring{};  // each header, a loss before it
     std::size_t head = 0, count = 0;
     bool drainPosted = false;  // cmWindow: a drain call is on its way to the main thread
     bool quit = false;         // cmThread: the worker is asked to end
