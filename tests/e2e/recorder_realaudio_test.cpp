@@ -117,7 +117,7 @@ TEST(RecorderProgram, RecordsRotatesCopiesAndFinishesItsSegmentOnSigterm) {
   }
 }
 
-TEST(RecorderProgram, WithoutADisplayItRecordsOffscreenAndSaysSo) {
+TEST(RecorderProgram, WithoutADisplayAndWithThePlayersCfgIniItRecordsByItselfAndSaysSo) {
   struct Case {
     const char* what;
     testing::DisplayEnvironment env;
@@ -132,7 +132,9 @@ TEST(RecorderProgram, WithoutADisplayItRecordsOffscreenAndSaysSo) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
     testing::TempDir dir;
-    ASSERT_NO_FATAL_FAILURE(Install(dir, 10));
+    // As a new user meets it: a cfg.ini the player made, which lacks every recorder key.
+    ASSERT_TRUE(testing::InstallProgram(ZQ_BINARY_DIR "/recorder/ZeltoQuelvar", dir.path(),
+                                        "[Geral]\nLocalPlay=/srv/audio\n"));
     const pid_t recorder =
         testing::StartWithDisplay(dir.path(), "ZeltoQuelvar", k.env, dir / "stderr.txt");
     ASSERT_NE(recorder, 0);
@@ -145,10 +147,13 @@ TEST(RecorderProgram, WithoutADisplayItRecordsOffscreenAndSaysSo) {
     const std::string notice = "ZeltoQuelvar: no display; recording without a window";
     ASSERT_NE(err.find(notice), std::string::npos) << err;
     EXPECT_EQ(err.find(notice), err.rfind(notice)) << "said once";
-    const auto names = testing::SortedNames(dir / "Audio");
+    EXPECT_EQ(err.find("error:"), std::string::npos) << "no message for the operator: " << err;
+    // The defaults: HOME's recording folder.
+    const std::string audio = dir / "Zelto/Quelvar/Audio";
+    const auto names = testing::SortedNames(audio);
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(IsFinishedSegmentName(names[0])) << names[0];
-    const testing::Decoded d = testing::DecodeFile(dir / ("Audio/" + names[0]));
+    const testing::Decoded d = testing::DecodeFile(audio + "/" + names[0]);
     EXPECT_TRUE(d.error.empty()) << d.error;
     EXPECT_GT(d.samples, 44100 / 2) << "it recorded by itself";
   }
