@@ -7,10 +7,12 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "audio/alsacards.h"
@@ -253,6 +255,8 @@ class AlsaStream {
           if (head_ == h) Unlink();
         }
         sink_->WaveInData(Handle(), h);
+        // An overrun that cut h short: its loss follows what h holds.
+        if (lostAfter_ > 0) sink_->WaveInOverrun(Handle(), std::exchange(lostAfter_, 0));
       } else if (r < 0) {
         {
           std::lock_guard guard(lock_);
@@ -277,10 +281,20 @@ class AlsaStream {
         continue;
       }
       int r = static_cast<int>(n);
-      if (n == 0 || n == -EAGAIN)
+      if (n == 0 || n == -EAGAIN) {
         r = Wait();
-      else if (n == -EPIPE || n == -ESTRPIPE)
-        r = Recover(r);
+      } else if (n == -EPIPE || n == -ESTRPIPE) {
+        std::uint64_t lost = 0;
+        r = Recover(r, lost);
+        if (r < 0) return r;
+        // The loss lies between what h holds and what comes next: h goes back at once, short,
+        // and the loss is reported after it (an empty h just goes on filling).
+        if (got > 0) {
+          lostAfter_ = lost;
+          return 1;
+        }
+        sink_->WaveInOverrun(Handle(), lost);
+      }
       if (r < 0) return r;
     }
     return 1;
@@ -306,9 +320,9 @@ class AlsaStream {
   }
 
   // Overrun or suspend: the frames in the ring and those that came while capture stood still are
-  // lost. Capture goes on.
-  int Recover(int err) {
-    std::uint64_t lost = ringFrames_;
+  // lost (`lost`). Capture goes on.
+  int Recover(int err, std::uint64_t& lost) {
+    lost = ringFrames_;
     if (snd_pcm_status(pcm_, status_) >= 0) {
       snd_htimestamp_t stopped, now;
       snd_pcm_status_get_trigger_htstamp(status_, &stopped);
@@ -320,9 +334,7 @@ class AlsaStream {
     }
     int r = snd_pcm_recover(pcm_, err, 1);
     if (r >= 0 && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) r = snd_pcm_start(pcm_);
-    if (r < 0) return r;
-    sink_->WaveInOverrun(Handle(), lost);
-    return 0;
+    return r < 0 ? r : 0;
   }
 
   snd_pcm_t* pcm_;
@@ -344,6 +356,7 @@ class AlsaStream {
   bool quit_ = false;
   int failed_ = 0;
   std::atomic<bool> interrupt_{false};
+  std::uint64_t lostAfter_ = 0;  // capture thread: an overrun to report after the buffer it cut
 };
 
 AlsaStream* Stream(TWaveInHandle handle) {

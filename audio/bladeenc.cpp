@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -21,6 +22,7 @@ using LameEncode = int (*)(void*, const short*, const short*, int, unsigned char
 using LameEncodeInterleaved = int (*)(void*, const short*, int, unsigned char*, int);
 using LameFlush = int (*)(void*, unsigned char*, int);
 using LameClose = int (*)(void*);
+using LameTagFrame = std::size_t (*)(void*, unsigned char*, std::size_t);
 
 // LAME's own values for its mode and VBR setters.
 constexpr int kLameStereo = 0, kLameDualChannel = 2, kLameMono = 3;
@@ -35,12 +37,14 @@ struct Api {
   LameEncode encode;
   LameEncodeInterleaved encodeInterleaved;
   LameFlush flush;
+  LameTagFrame tagFrame;
   LameClose close;
 };
 
 struct Stream {
   void* lame;
   int channels;
+  bool placeholderPending;  // the stream's first bytes, LAME's empty tag frame, are still to come
 };
 
 // The worst case LAME documents for one call: 1.25 x the frames per channel + 7200 bytes, which
@@ -88,7 +92,8 @@ bool LoadLocked(Binding& b) {
       Resolve(lib, "lame_init_params", a.initParams) &&
       Resolve(lib, "lame_encode_buffer", a.encode) &&
       Resolve(lib, "lame_encode_buffer_interleaved", a.encodeInterleaved) &&
-      Resolve(lib, "lame_encode_flush", a.flush) && Resolve(lib, "lame_close", a.close);
+      Resolve(lib, "lame_encode_flush", a.flush) &&
+      Resolve(lib, "lame_get_lametag_frame", a.tagFrame) && Resolve(lib, "lame_close", a.close);
   if (!complete) {
     dlclose(lib);  // its result does not matter: the library is not used either way
     return false;
@@ -125,6 +130,28 @@ int LameMode(std::uint8_t mode) {
   }
 }
 
+// LAME opens a tagged stream with an empty frame (a frame header, then zeros) that it fills in
+// only when asked for the tag at the end. Marking it "Info" with no fields makes it an Info frame
+// from the start, which decoders skip instead of playing as a frame of silence. Anything else is
+// left alone.
+void MarkPlaceholder(std::uint8_t* frame, std::uint32_t bytes) {
+  if (bytes < 4 || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0) return;
+  const bool mpeg1 = (frame[1] & 0x18) == 0x18;
+  const bool mono = (frame[3] & 0xC0) == 0xC0;
+  // The tag follows the side information, where LAME writes it (also when a CRC is present).
+  const std::uint32_t at = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+  if (bytes < at + 8) return;
+  for (std::uint32_t i = 4; i < at + 8; ++i)
+    if (frame[i] != 0) return;
+  std::memcpy(frame + at, "Info", 4);
+}
+
+void FirstBytes(Stream& s, std::uint8_t* output, std::uint32_t bytes) {
+  if (!s.placeholderPending || bytes == 0) return;
+  s.placeholderPending = false;
+  MarkPlaceholder(output, bytes);
+}
+
 }  // namespace
 
 bool beLoadLibrary() {
@@ -146,7 +173,7 @@ void beSetLibraryName(const std::string& name) {
 }
 
 TBeErr beInitStream(const TBeConfig& config, std::uint32_t& samples, std::uint32_t& bufferSize,
-                    TBeStream& stream) {
+                    TBeStream& stream, bool infoTag) {
   if (config.dwConfig != BE_CONFIG_MP3) return beInvalidFormat;
   const int mode = LameMode(config.byMode);
   if (mode < 0 || config.dwSampleRate == 0 || config.wBitrate == 0) return beInvalidParameters;
@@ -160,21 +187,22 @@ TBeErr beInitStream(const TBeConfig& config, std::uint32_t& samples, std::uint32
   const int channels = mode == kLameMono ? 1 : 2;
   const int rate = static_cast<int>(config.dwSampleRate);
   a.setWriteId3TagAutomatic(lame, 0);
-  const bool accepted =
-      a.setNumChannels(lame, channels) == 0 && a.setInSampleRate(lame, rate) == 0 &&
-      a.setOutSampleRate(lame, rate) == 0 && a.setMode(lame, mode) == 0 &&
-      a.setVbr(lame, kLameVbrOff) == 0 && a.setBitrate(lame, config.wBitrate) == 0 &&
-      a.setWriteVbrTag(lame, 0) == 0 && a.setCopyright(lame, config.bCopyright != 0) == 0 &&
-      a.setOriginal(lame, config.bOriginal != 0) == 0 &&
-      a.setErrorProtection(lame, config.bCRC != 0) == 0 &&
-      a.setExtension(lame, config.bPrivate != 0) == 0 && a.initParams(lame) >= 0;
+  const bool accepted = a.setNumChannels(lame, channels) == 0 &&
+                        a.setInSampleRate(lame, rate) == 0 && a.setOutSampleRate(lame, rate) == 0 &&
+                        a.setMode(lame, mode) == 0 && a.setVbr(lame, kLameVbrOff) == 0 &&
+                        a.setBitrate(lame, config.wBitrate) == 0 &&
+                        a.setWriteVbrTag(lame, infoTag ? 1 : 0) == 0 &&
+                        a.setCopyright(lame, config.bCopyright != 0) == 0 &&
+                        a.setOriginal(lame, config.bOriginal != 0) == 0 &&
+                        a.setErrorProtection(lame, config.bCRC != 0) == 0 &&
+                        a.setExtension(lame, config.bPrivate != 0) == 0 && a.initParams(lame) >= 0;
   if (!accepted) {
     a.close(lame);
     return beInvalidParameters;
   }
 
   try {
-    b.streams.push_back(std::make_unique<Stream>(Stream{lame, channels}));
+    b.streams.push_back(std::make_unique<Stream>(Stream{lame, channels, infoTag}));
   } catch (const std::bad_alloc&) {
     a.close(lame);
     throw;
@@ -195,6 +223,7 @@ TBeErr beEncodeChunk(TBeStream stream, std::uint32_t samples, const std::int16_t
                                  : a.encodeInterleaved(s->lame, pcm, frames, output, kBufferSize);
   if (n < 0) return beEncodeFailed;
   outputBytes = static_cast<std::uint32_t>(n);
+  FirstBytes(*s, output, outputBytes);
   return beSuccessful;
 }
 
@@ -203,6 +232,16 @@ TBeErr beDeinitStream(TBeStream stream, std::uint8_t* output, std::uint32_t& out
   if (s == nullptr) return beInvalidHandle;
   const int n = State().api.flush(s->lame, output, kBufferSize);
   if (n < 0) return beEncodeFailed;
+  outputBytes = static_cast<std::uint32_t>(n);
+  FirstBytes(*s, output, outputBytes);
+  return beSuccessful;
+}
+
+TBeErr beInfoTag(TBeStream stream, std::uint8_t* output, std::uint32_t& outputBytes) {
+  Stream* s = Find(stream);
+  if (s == nullptr) return beInvalidHandle;
+  const std::size_t n = State().api.tagFrame(s->lame, output, kBufferSize);
+  if (n > static_cast<std::size_t>(kBufferSize)) return beEncodeFailed;  // it did not fit
   outputBytes = static_cast<std::uint32_t>(n);
   return beSuccessful;
 }

@@ -5,8 +5,16 @@
 // lacks one of the entry points used here counts as not loadable.
 //
 // A stream encodes 16-bit PCM, interleaved when stereo, into a raw MPEG audio Layer III stream:
-// constant bit rate at the record's rate, LAME's default quality, no tag frame of any kind, and
-// the output sample rate always the input's (LAME would otherwise resample low bit rates).
+// constant bit rate at the record's rate, LAME's default quality, no ID3 tag, and the output
+// sample rate always the input's (LAME would otherwise resample low bit rates).
+//
+// A stream opened with its Info tag begins with a placeholder frame: an Info frame that says
+// nothing yet, which decoders skip rather than play (so a file cut short by a crash decodes every
+// frame it holds and nothing more). After beDeinitStream, beInfoTag gives the finished Info frame
+// (the CBR form of the Xing header, with LAME's encoder delay and padding), to be written over
+// the placeholder, so a decoder that reads it gives back exactly the samples encoded. LAME finds
+// no room for its tag in a frame below 64 kbps at 44100 or 48000 Hz (48 kbps at 32000 Hz): such
+// a stream has neither, and decodes with the encoder's delay and padding as silence at its ends.
 //
 // Threads: the stream operations of one stream are called from one thread (the thread that
 // drives the chain); loading and the library name may be touched from any thread. Results are
@@ -67,11 +75,12 @@ bool beLoadLibrary();
 // let go, so the next call loads the new one. std::logic_error while a stream is open.
 void beSetLibraryName(const std::string& name);
 
-// Opens a stream. `samples` receives the samples every chunk should hold (all channels counted),
-// `bufferSize` the bytes an output buffer needs for one chunk or for the final flush. The stream
-// lives until beCloseStream, also when a later call fails.
+// Opens a stream, with its Info tag when `infoTag`. `samples` receives the samples every chunk
+// should hold (all channels counted), `bufferSize` the bytes an output buffer needs for one chunk,
+// the final flush or the Info frame. The stream lives until beCloseStream, also when a later call
+// fails.
 TBeErr beInitStream(const TBeConfig& config, std::uint32_t& samples, std::uint32_t& bufferSize,
-                    TBeStream& stream);
+                    TBeStream& stream, bool infoTag = false);
 // Encodes `samples` 16-bit values (whole frames; a stray value of an odd stereo count is
 // dropped) and writes 0 or more MP3 bytes to `output`, which has the stream's bufferSize bytes.
 // A chunk may be shorter than the stream's chunk size only as the last one before beDeinitStream.
@@ -79,6 +88,9 @@ TBeErr beEncodeChunk(TBeStream stream, std::uint32_t samples, const std::int16_t
                      std::uint8_t* output, std::uint32_t& outputBytes);
 // Flushes the encoder: the last MP3 bytes of the stream into `output` (bufferSize bytes).
 TBeErr beDeinitStream(TBeStream stream, std::uint8_t* output, std::uint32_t& outputBytes);
+// After beDeinitStream: the finished Info frame into `output` (bufferSize bytes), to be written
+// over the first bytes of the stream; 0 bytes for a stream without its tag.
+TBeErr beInfoTag(TBeStream stream, std::uint8_t* output, std::uint32_t& outputBytes);
 // Frees the stream; its handle is invalid afterwards.
 TBeErr beCloseStream(TBeStream stream);
 

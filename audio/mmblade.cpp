@@ -10,6 +10,8 @@
 #include <exception>
 #include <filesystem>
 
+#include "platform/errortext.h"
+
 namespace zq {
 namespace {
 
@@ -93,12 +95,13 @@ int BitrateKbps(TMMBitrates bitrate) {
 // the sizes and the frame count are written when the file is finished.
 class TMMMP3Encoder::SegmentFile {
  public:
-  // Null (errno set) when the file cannot be created; a half-written file is removed.
+  // Null (errno set) when the file cannot be created; a half-written file is removed. A file that
+  // exists already is never opened, truncated or replaced: EEXIST.
   static std::unique_ptr<SegmentFile> Create(const std::string& path, TMMFileType type,
                                              const TMPEGLayer3WaveFormat& format) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
-    auto file = std::unique_ptr<SegmentFile>(new SegmentFile(fd, type));
+    auto file = std::unique_ptr<SegmentFile>(new SegmentFile(fd, type, path));
     if (type == ftWAV && !file->WriteHeader(format)) {
       const int error = errno;
       file.reset();
@@ -119,11 +122,18 @@ class TMMMP3Encoder::SegmentFile {
     return true;
   }
 
-  // Fixes the RIFF sizes (ftWAV) and closes the file: 0, or the errno of what failed.
-  int Finish(std::uint64_t frames) {
-    int error = type_ == ftWAV && !FixHeader(frames) ? errno : 0;
+  // Writes `tag` over the first bytes of a raw stream (the placeholder the encoder left for it),
+  // fixes the RIFF sizes (ftWAV) and closes the file: 0, or the errno of what failed. A file that
+  // never received a byte is removed: it holds nothing, and it was made by this stage.
+  int Finish(std::uint64_t frames, const std::vector<std::uint8_t>& tag) {
+    int error = 0;
+    if (type_ == ftRAW && !tag.empty() && tag.size() <= dataBytes_ &&
+        !WriteAllAt(fd_, tag.data(), tag.size(), 0))
+      error = errno;
+    if (type_ == ftWAV && !FixHeader(frames) && error == 0) error = errno;
     if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
+    if (dataBytes_ == 0) ::unlink(path_.c_str());  // best effort
     return error;
   }
 
@@ -133,7 +143,8 @@ class TMMMP3Encoder::SegmentFile {
   static constexpr std::uint32_t kDataOffset = kFactOffset + 12;
   static constexpr std::uint32_t kHeaderBytes = kDataOffset + 8;
 
-  SegmentFile(int fd, TMMFileType type) : fd_(fd), type_(type) {}
+  SegmentFile(int fd, TMMFileType type, std::string path)
+      : fd_(fd), type_(type), path_(std::move(path)) {}
 
   bool WriteHeader(const TMPEGLayer3WaveFormat& format) {
     char h[kHeaderBytes] = {};
@@ -164,6 +175,7 @@ class TMMMP3Encoder::SegmentFile {
 
   int fd_;
   TMMFileType type_;
+  std::string path_;
   std::uint64_t dataBytes_ = 0;
 };
 
@@ -222,23 +234,21 @@ void TMMMP3Encoder::Open() {
   if (!Supported(pcm)) throw EMMMP3EncoderError("Unsupported Input Format");
   const TBeConfig config = EncoderConfig();
 
-  // Whatever has the name is removed, so the segment is always a new file, never an old one
-  // rewritten in place (and never a file a link points to).
-  if (::unlink(fileName_.c_str()) != 0 && errno != ENOENT)
-    throw EMMMP3EncoderError("Unable to create file");
+  // Always a new file: whatever already has the name (a segment whose finishing failed, a file
+  // a link points to) is left as it is, and the open fails.
   file_ = SegmentFile::Create(fileName_, fileType_, MP3WaveFormat(pcm, bitrate_));
   if (file_ == nullptr) throw EMMMP3EncoderError("Unable to create file");
 
   // From here a failure leaves no file behind: the open did not happen.
   try {
-    if (beInitStream(config, chunkSamples_, outputSize_, stream_) != beSuccessful)
+    if (beInitStream(config, chunkSamples_, outputSize_, stream_, fileType_ == ftRAW) !=
+        beSuccessful)
       throw EMMMP3EncoderError("Unable to initialize stream");
     chunkBytes_ = chunkSamples_ * 2;
     output_ = std::make_unique<std::uint8_t[]>(outputSize_);
     chunk_ = std::make_unique<std::int16_t[]>(chunkSamples_);
   } catch (...) {
-    Release();
-    ::unlink(fileName_.c_str());  // best effort: the error raised is the open's
+    Release();  // removes the file, which holds nothing
     throw;
   }
   const std::filesystem::path folder = std::filesystem::path(fileName_).parent_path();
@@ -247,6 +257,34 @@ void TMMMP3Encoder::Open() {
   frames_ = 0;
   pending_ = 0;
   fileOpen_ = true;
+}
+
+void TMMMP3Encoder::SwitchFile(const std::string& name) {
+  if (!Opened()) {
+    // No chain open: the next open takes the name.
+    fileName_ = name;
+    return;
+  }
+  std::exception_ptr error;
+  if (fileOpen_) {
+    try {
+      if (streaming_) FinishStream();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    const int closeError = Release();
+    if (closeError != 0 && error == nullptr) error = CloseError(closeError);
+  }
+  fileName_ = name;
+  try {
+    if (WaveFormat() != nullptr && Input() != nullptr && !fileName_.empty()) {
+      Open();
+      if (Started()) streaming_ = true;
+    }
+  } catch (...) {
+    if (error == nullptr) error = std::current_exception();
+  }
+  if (error != nullptr) std::rethrow_exception(error);
 }
 
 void TMMMP3Encoder::ChainStarted() {
@@ -333,7 +371,13 @@ void TMMMP3Encoder::FinishStream() {
   std::uint32_t n = 0;
   if (beDeinitStream(stream_, output_.get(), n) != beSuccessful)
     throw EMMMP3EncoderError("Unable to deinitialize stream");
-  if (!WriteData(n)) Release();
+  if (!WriteData(n)) {
+    Release();
+    return;
+  }
+  // The finished Info frame goes over the placeholder when the file is closed.
+  if (beInfoTag(stream_, output_.get(), n) == beSuccessful)
+    tag_.assign(output_.get(), output_.get() + n);
 }
 
 void TMMMP3Encoder::ChainClosed() {
@@ -345,20 +389,23 @@ void TMMMP3Encoder::ChainClosed() {
       error = std::current_exception();
     }
     const int closeError = Release();
-    if (closeError != 0 && error == nullptr)
-      error = std::make_exception_ptr(
-          EMMMP3EncoderError(std::string("close:\n\r") + std::strerror(closeError)));
+    if (closeError != 0 && error == nullptr) error = CloseError(closeError);
   }
   TMMDSPComponent::ChainClosed();
   if (error != nullptr) std::rethrow_exception(error);
 }
 
+std::exception_ptr TMMMP3Encoder::CloseError(int errnum) {
+  return std::make_exception_ptr(EMMMP3EncoderError(FailureText("close", SystemErrorText(errnum))));
+}
+
 int TMMMP3Encoder::Release() {
   int error = 0;
   if (file_ != nullptr) {
-    error = file_->Finish(frames_);
+    error = file_->Finish(frames_, tag_);
     file_.reset();
   }
+  tag_.clear();
   if (stream_ != 0) {
     beCloseStream(stream_);
     stream_ = 0;

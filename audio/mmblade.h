@@ -4,8 +4,8 @@
 // capture's buffer size), has the library encode them and appends the MP3 bytes to the file
 // FileName: a raw MPEG stream (ftRAW) or a RIFF WAVE file around it (ftWAV).
 //
-// Life cycle, driven by the chain: ChainOpened loads the library, replaces FileName by a new
-// file and opens an encoder stream; ChainStarted begins streaming; BufferReady encodes; the
+// Life cycle, driven by the chain: ChainOpened loads the library, creates FileName as a new file
+// and opens an encoder stream; ChainStarted begins streaming; BufferReady encodes; the
 // ChainStopped after streaming encodes what is pending as a short last chunk and flushes the
 // encoder; ChainClosed closes the file and the stream. Opening an opened stage does nothing, a
 // stop without a start does nothing, and a close also stops. Destroying the stage closes it.
@@ -13,10 +13,25 @@
 // library load too). A start after a stop without a close goes on in the same file. Only whole
 // frames of a buffer are encoded: a stray partial frame at its end is dropped.
 //
+// Files are never replaced: an open or a switch whose FileName exists fails with "Unable to
+// create file" and leaves that file as it is. A file the stage made and never wrote a byte to is
+// removed when it is closed.
+//
+// SwitchFile moves an open stage to a new file between two buffers, unseen by the chain: the
+// current file gets everything pushed so far and is finished as at a stop and a close, then the
+// new file starts with a new encoder stream (streaming at once if the chain is started). Each
+// file decodes on its own from its first frame.
+//
+// A raw stream begins with an Info frame (see bladeenc.h): a placeholder while the file is
+// written, replaced by the finished one (encoder delay and padding, so decoders give back exactly
+// the samples pushed) when the file is finished after a flush. A file cut short (a crash, a full
+// disk) keeps the placeholder and still decodes every frame it holds.
+//
 // Writing: before every write the free space of the file's folder is asked from the injected
 // disk-space service; below the bytes to write + 10240 (or when the query fails) the write is
 // refused. A refused or short write ends the file at once, silently: the stage lets go of the
-// file and the stream, the buffers still pass on, and nothing is written until the next open.
+// file and the stream, the buffers still pass on, and nothing is written until the next open or
+// switch.
 //
 // Threads: everything runs on the thread that drives the chain (the main thread in the
 // recorder). The stage owns its file, its encoder stream and its chunk and output buffers, from
@@ -24,13 +39,15 @@
 //
 // Errors are EMMMP3EncoderError: in the open (library, format, file, stream), in BufferReady and
 // ChainStopped (encoding, flushing), from the property writers (FileName and FileType while
-// open), and from ChainClosed when the file cannot be finished ("close:", LF CR, the system's
-// error text; the stage is closed even then).
+// open), from ChainClosed when the file cannot be finished ("close:", LF CR, the system's error
+// text; the stage is closed even then), and from SwitchFile for either file.
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "audio/bladeenc.h"
 #include "audio/mmdspobj.h"
@@ -105,6 +122,11 @@ class TMMMP3Encoder : public TMMDSPComponent {
   // A different value while the stage has its file open: EMMMP3EncoderError, value kept.
   const std::string& FileName() const { return fileName_; }
   void SetFileName(const std::string& value);
+  // While the chain is open: finishes the current file (everything pushed so far is in it; it is
+  // finished even when the new one fails) and goes on in a new file `name`. A failure to create
+  // the new file leaves the stage without a file until the next switch or open; the buffers pass
+  // on. Outside an open chain, only the name changes.
+  void SwitchFile(const std::string& name);
   TMMFileType FileType() const { return fileType_; }
   void SetFileType(TMMFileType value);
 
@@ -133,6 +155,7 @@ class TMMMP3Encoder : public TMMDSPComponent {
   void FinishStream();
   // Lets go of the file, the stream and the buffers: 0, or the errno of finishing the file.
   int Release();
+  static std::exception_ptr CloseError(int errnum);
 
   DiskSpace* disk_;
   TMMChannelMode channelMode_ = cmStereo;
@@ -157,6 +180,7 @@ class TMMMP3Encoder : public TMMDSPComponent {
   std::uint64_t frames_ = 0;  // PCM frames encoded, for the ftWAV "fact" chunk
   std::unique_ptr<std::int16_t[]> chunk_;
   std::unique_ptr<std::uint8_t[]> output_;
+  std::vector<std::uint8_t> tag_;  // the finished Info frame, from the flush to the close
 };
 
 }  // namespace zq

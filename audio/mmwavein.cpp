@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <system_error>
@@ -352,9 +353,10 @@ void TMMCustomWaveIn::WaveInFailed(TWaveInHandle handle, int code) {
   Push({handle, nullptr, code, false});
 }
 
-void TMMCustomWaveIn::WaveInOverrun(TWaveInHandle, std::uint64_t framesLost) {
+void TMMCustomWaveIn::WaveInOverrun(TWaveInHandle handle, std::uint64_t framesLost) {
   overruns_.fetch_add(1);
   lostFrames_.fetch_add(framesLost);
+  if (framesLost > 0) Push({handle, nullptr, 0, false, framesLost});
 }
 
 void TMMCustomWaveIn::Push(const Returned& r) {
@@ -362,7 +364,15 @@ void TMMCustomWaveIn::Push(const Returned& r) {
   bool post = false;
   {
     std::lock_guard guard(mb.lock);
-    // Every header is out at most once and a stream fails once, so the ring never fills.
+    // Losses in a row are one loss, so at most one stands before each header. Every header is
+    // out at most once and a stream fails once, so the ring never fills.
+    if (r.header == nullptr && r.lost > 0 && mb.count > 0) {
+      Returned& last = mb.ring[(mb.head + mb.count - 1) % mb.ring.size()];
+      if (last.header == nullptr && last.lost > 0 && last.handle == r.handle) {
+        last.lost += r.lost;
+        return;
+      }
+    }
     if (mb.count == mb.ring.size()) return;
     mb.ring[(mb.head + mb.count) % mb.ring.size()] = r;
     ++mb.count;
@@ -423,12 +433,15 @@ void TMMCustomWaveIn::RunWorker() {
       mb.head = (mb.head + 1) % mb.ring.size();
       --mb.count;
     }
-    if (r.header == nullptr) {
+    if (r.header == nullptr && r.lost == 0) {
       PostToMain(r.handle, [this, r] { ReportFailure(r.handle, r.failure); });
       continue;
     }
     try {
-      DeliverBuffer(r.handle, r.header, r.byReset);
+      if (r.header == nullptr)
+        DeliverSilence(r.handle, r.lost);
+      else
+        DeliverBuffer(r.handle, r.header, r.byReset);
     } catch (...) {
       // The thread ends here; the main thread closes the device and shows what went wrong.
       workerDead_ = true;
@@ -471,10 +484,12 @@ void TMMCustomWaveIn::ReportFailure(TWaveInHandle session, int code) {
 // ------------------------------------------------------------------------------
 
 void TMMCustomWaveIn::Deliver(const Returned& r) {
-  if (r.header == nullptr)
-    ReportFailure(r.handle, r.failure);
-  else
+  if (r.header != nullptr)
     DeliverBuffer(r.handle, r.header, r.byReset);
+  else if (r.lost > 0)
+    DeliverSilence(r.handle, r.lost);
+  else
+    ReportFailure(r.handle, r.failure);
 }
 
 void TMMCustomWaveIn::DeliverBuffer(TWaveInHandle session, PWaveHdr header, bool byReset) {
@@ -498,12 +513,57 @@ void TMMCustomWaveIn::DeliverBuffer(TWaveInHandle session, PWaveHdr header, bool
     failure = std::current_exception();
   }
   int requeued = 0;
-  bool postStop = false;
   {
     std::lock_guard guard(lock_);
     if (failure == nullptr && !stopPath && !stopping_ && !stopPending_ && (State() & wsRecording) &&
         session == handle_)
       requeued = QueueBuffer(session, header);
+  }
+  LeaveHandler(session);
+  if (failure != nullptr) {
+    Fire(OnError);
+    std::rethrow_exception(failure);
+  }
+  Check(requeued, "WaveInAddBuffer:");
+}
+
+void TMMCustomWaveIn::DeliverSilence(TWaveInHandle session, std::uint64_t frames) {
+  const TWaveFormatEx* f = WaveFormat();
+  if (f == nullptr || silence_ == nullptr || f->nBlockAlign == 0) return;
+  frames = std::min<std::uint64_t>(frames, std::uint64_t{f->nSamplesPerSec} * kMaxSilenceSeconds);
+  const std::uint32_t perBuffer = silence_->dwBufferLength / f->nBlockAlign;
+  // 8-bit samples are unsigned: their silence is the middle value.
+  const int zero = f->wBitsPerSample == 8 ? 0x80 : 0;
+  while (frames > 0) {
+    {
+      // Like the buffers around it: also while a stop delivers what came before it.
+      std::lock_guard guard(lock_);
+      if (!(State() & wsRecording) || session != handle_ || InState(csDestroying)) return;
+      ++inHandler_;
+    }
+    const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, perBuffer));
+    frames -= n;
+    silence_->dwBytesRecorded = n * f->nBlockAlign;
+    std::memset(silence_->lpData, zero, silence_->dwBytesRecorded);
+    silenceFrames_.fetch_add(n);
+    std::exception_ptr failure;
+    try {
+      BufferReady(silence_);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    LeaveHandler(session);
+    if (failure != nullptr) {
+      Fire(OnError);
+      std::rethrow_exception(failure);
+    }
+  }
+}
+
+void TMMCustomWaveIn::LeaveHandler(TWaveInHandle session) {
+  bool postStop = false;
+  {
+    std::lock_guard guard(lock_);
     if (--inHandler_ == 0 && stopPending_ && !stopPosted_) {
       stopPosted_ = true;
       stopping_ = true;
@@ -520,11 +580,6 @@ void TMMCustomWaveIn::DeliverBuffer(TWaveInHandle session, PWaveHdr header, bool
       }
       Stop();
     });
-  if (failure != nullptr) {
-    Fire(OnError);
-    std::rethrow_exception(failure);
-  }
-  Check(requeued, "WaveInAddBuffer:");
 }
 
 void TMMCustomWaveIn::BufferReady(PWaveHdr lpWaveHdr) {
@@ -645,6 +700,13 @@ void TMMCustomWaveIn::Open() {
       header->dwBufferLength = static_cast<std::uint32_t>(size);
       buffers_[i] = header;
     }
+    if (silence_ == nullptr) {
+      void* block = allocator_.AllocBlock(static_cast<std::size_t>(size) + kWaveDataOffset);
+      if (block == nullptr) Error(kNoMemory);
+      silence_ = new (block) TWaveHdr{};
+      silence_->lpData = static_cast<char*>(block) + kWaveDataOffset;
+      silence_->dwBufferLength = static_cast<std::uint32_t>(size);
+    }
     for (int i = 0; i < numBuffers_; ++i)
       Check(ops_->PrepareHeader(handle_, buffers_[i]), "WaveInPrepareHeader:");
     Fire(OnOpen);
@@ -675,6 +737,7 @@ void TMMCustomWaveIn::Start() {
     }
     overruns_ = 0;
     lostFrames_ = 0;
+    silenceFrames_ = 0;
     Check(queuedResult, "WaveInAddBuffer:");
     const bool paused = (State() & wsPaused) != 0;
     state_ |= wsRecording;
@@ -843,6 +906,9 @@ void TMMCustomWaveIn::Close() {
       allocator_.FreeBlock(block);
       header = nullptr;
     }
+    void* block = silence_;
+    allocator_.FreeBlock(block);
+    silence_ = nullptr;
     closing_ = false;
     if (!InState(csDestroying)) Fire(OnClose);
     if (!failure.empty()) Error(failure);

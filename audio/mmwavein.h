@@ -193,7 +193,10 @@ class TMMWaveInThread final : public TMMDSPThread {
 //
 // Every failure goes through Error: OnError fires, then EMMWaveInError is thrown. Texts of failed
 // system calls are the operation's prefix ("WaveInOpen:" ...), LF, CR, and the system's text.
-// Overruns are not failures: the back-end recovers, and Overruns()/LostFrames() count them.
+// Overruns are not failures: the back-end recovers, Overruns()/LostFrames() count them, and the
+// frames lost go down the chain as silence of the same length (up to kMaxSilenceSeconds per
+// overrun), in their place between the buffers, so every later sample keeps its place in time.
+// The silence passes through OnBufferReady like any buffer; SilenceFrames() counts it.
 class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
  public:
   using TNotifyEvent = std::function<void(TMMCustomWaveIn* sender)>;
@@ -201,6 +204,9 @@ class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
   static constexpr int kMinBufferSize = 32;
   static constexpr int kMinSampleRate = 8000;
   static constexpr int kMaxSampleRate = 100000;
+  // A longer loss is a machine that stood still (suspended), not an overrun: only this much of
+  // it is filled, so that filling it cannot stall the chain.
+  static constexpr int kMaxSilenceSeconds = 60;
 
   // `services` needs mainThread and messages. The device owns `ops` and reads the device count
   // from it here.
@@ -247,6 +253,7 @@ class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
   // Since the last Start.
   std::uint64_t Overruns() const { return overruns_.load(); }
   std::uint64_t LostFrames() const { return lostFrames_.load(); }
+  std::uint64_t SilenceFrames() const { return silenceFrames_.load(); }
 
   // Fires OnError, then throws EMMWaveInError(message).
   virtual void Error(const std::string& message);
@@ -267,19 +274,21 @@ class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
  private:
   friend class TMMWaveInThread;
 
-  // A header handed back by the back-end (or a failure notice, header null), kept in arrival
-  // order until it is delivered: the stand-in for the messages posted to a hidden window.
+  // A header handed back by the back-end (or, header null, a failure notice or the frames an
+  // overrun lost), kept in arrival order until it is delivered: the stand-in for the messages
+  // posted to a hidden window.
   struct Returned {
     TWaveInHandle handle;
     PWaveHdr header;
     int failure;
     bool byReset;  // handed back because of Reset, not filled
+    std::uint64_t lost = 0;
   };
   struct Mailbox {
     TMMCustomWaveIn* device;
     std::mutex lock;
     std::condition_variable changed;
-    std::array<Returned, kMaxBuffers + 2> ring{};
+    std::array<Returned, 2 * kMaxBuffers + 2> ring{};  // each header, a loss before it
     std::size_t head = 0, count = 0;
     bool drainPosted = false;  // cmWindow: a drain call is on its way to the main thread
     bool quit = false;         // cmThread: the worker is asked to end
@@ -301,6 +310,9 @@ class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
   void RunWorker();
   void Deliver(const Returned& r);
   void DeliverBuffer(TWaveInHandle session, PWaveHdr header, bool byReset);
+  void DeliverSilence(TWaveInHandle session, std::uint64_t frames);
+  // The end of a delivery: the handler count down, and a stop asked for inside it posted.
+  void LeaveHandler(TWaveInHandle session);
   // Main thread: a failure notice of the current stream.
   void ReportFailure(TWaveInHandle handle, int code);
   // Runs `call` on the main thread later, if this device still exists and `handle` is still its
@@ -346,6 +358,7 @@ class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
   std::atomic<TMMWaveInStates> state_{wsClosed};
   std::atomic<TWaveInHandle> handle_{0};
   std::array<PWaveHdr, kMaxBuffers> buffers_{};
+  PWaveHdr silence_ = nullptr;  // lent to the chain for the silence of an overrun
 
   // Delivery bookkeeping. `lock_` serialises the stop sequence with delivery on another thread.
   std::mutex lock_;
@@ -356,7 +369,7 @@ class TMMCustomWaveIn : public TMMCustomSoundComponent, private TMMWaveInSink {
   std::atomic<bool> stopping_{false}, resetting_{false}, stopPending_{false};
   bool stopPosted_ = false, closePending_ = false, closing_ = false;
   std::atomic<bool> workerDead_{false};
-  std::atomic<std::uint64_t> overruns_{0}, lostFrames_{0};
+  std::atomic<std::uint64_t> overruns_{0}, lostFrames_{0}, silenceFrames_{0};
 };
 
 // The wave input device on ALSA: 0 is the system's default input ("default"), 1 .. n each

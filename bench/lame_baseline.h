@@ -65,8 +65,8 @@ inline std::vector<char> Contents(const fs::path& p) {
 }
 
 // Raw 44100 Hz stereo 16-bit PCM to MP3 at 64 kbps with the settings the stage uses: LAME's
-// default quality, simple stereo, CBR, original bit off, output at the input's rate, no tag, no
-// ReplayGain analysis. lame's own messages go to `log`, shown only when it fails.
+// default quality, simple stereo, CBR, original bit off, output at the input's rate, the Info
+// tag written over its first frame, no ReplayGain analysis. lame's own messages go to `log`, shown only when it fails.
 inline Cost EncodeWithLame(const fs::path& raw, const fs::path& out, const fs::path& log) {
   const std::string in = raw.string(), to = out.string();
   const char* argv[] = {"lame",
@@ -86,7 +86,6 @@ inline Cost EncodeWithLame(const fs::path& raw, const fs::path& out, const fs::p
                         "-o",
                         "--resample",
                         "44.1",
-                        "-t",
                         "--noreplaygain",
                         in.c_str(),
                         to.c_str(),

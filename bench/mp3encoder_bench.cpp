@@ -67,6 +67,7 @@ Cost EncodeWithStage(std::vector<std::int16_t>& pcm, const fs::path& out) {
   device.SetWaveFormat(&format);
   device.SetBufferSize(kBufferBytes);
   encoder.SetBitrate(zq::br64);
+  fs::remove(out);  // the stage never replaces a file
   encoder.SetFileName(out.string());
 
   const double cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID), wall0 = Seconds(CLOCK_MONOTONIC);

@@ -102,6 +102,32 @@ void FindSection(const Lines& l, const std::string& section, std::size_t& begin,
   if (begin != std::string::npos) end = l.text.size();
 }
 
+// Replaces the key's line (keeping the key as the file spells it), or adds it at the end of its
+// section, or adds the section at the end of the file.
+void SetLine(Lines& l, const std::string& section, const std::string& key,
+             const std::string& value) {
+  std::size_t b, e;
+  FindSection(l, section, b, e);
+  if (b == std::string::npos) {
+    l.text.push_back("[" + section + "]");
+    l.text.push_back(key + "=" + value);
+    return;
+  }
+  std::string k, v;
+  std::size_t found = std::string::npos, lastKey = b;
+  for (std::size_t i = b; i < e; ++i) {
+    if (!KeyOf(l.text[i], k, v)) continue;
+    lastKey = i + 1;
+    if (found == std::string::npos && SameText(k, key)) found = i;
+  }
+  if (found != std::string::npos) {
+    const std::string& line = l.text[found];
+    l.text[found] = line.substr(0, line.find('=')) + "=" + value;
+  } else {
+    l.text.insert(l.text.begin() + static_cast<std::ptrdiff_t>(lastKey), key + "=" + value);
+  }
+}
+
 }  // namespace
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
@@ -129,8 +155,24 @@ bool TIniFile::SectionExists(const std::string& section) const {
   return b != std::string::npos;
 }
 
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
+  Lines l;
+  if (!ReadLines(fileName_, l)) return false;
+  std::size_t b, e;
+  FindSection(l, section, b, e);
+  if (b == std::string::npos) return false;
+  std::string k, v;
+  for (std::size_t i = b; i < e; ++i)
+    if (KeyOf(l.text[i], k, v) && SameText(k, key)) return true;
+  return false;
+}
+
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
+  WriteStrings({{section, key, value}});
+}
+
+void TIniFile::WriteStrings(const std::vector<TIniValue>& values) {
   const std::string failure = "Unable to write to " + fileName_;
   Lines l;
   struct stat st {};
@@ -140,28 +182,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
       throw EIniFileException(failure);
     if (!ReadLines(fileName_, l)) throw EIniFileException(failure);
   }
-
-  std::size_t b, e;
-  FindSection(l, section, b, e);
-  if (b == std::string::npos) {
-    l.text.push_back("[" + section + "]");
-    l.text.push_back(key + "=" + value);
-  } else {
-    std::string k, v;
-    std::size_t found = std::string::npos, lastKey = b;
-    for (std::size_t i = b; i < e; ++i) {
-      if (!KeyOf(l.text[i], k, v)) continue;
-      lastKey = i + 1;
-      if (found == std::string::npos && SameText(k, key)) found = i;
-    }
-    if (found != std::string::npos) {
-      // Keep the key as the file spells it.
-      const std::string& line = l.text[found];
-      l.text[found] = line.substr(0, line.find('=')) + "=" + value;
-    } else {
-      l.text.insert(l.text.begin() + static_cast<std::ptrdiff_t>(lastKey), key + "=" + value);
-    }
-  }
+  for (const TIniValue& v : values)
+    SetLine(l, v.section, v.key, v.value);
 
   std::string out;
   for (std::size_t i = 0; i < l.text.size(); ++i) {

@@ -11,12 +11,18 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zq {
 
 class EIniFileException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// One key's value, for a write of several keys at once.
+struct TIniValue {
+  std::string section, key, value;
 };
 
 class TIniFile {
@@ -32,8 +38,13 @@ class TIniFile {
   // EIniFileException "Unable to write to <file>" when the file or its folder cannot be written
   // (a file without any write permission bit counts as read-only, also for root).
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  // Several keys in one replacement of the file, each as WriteString would, in the order given:
+  // the file holds all of them or, on a failure (the same exception), none.
+  void WriteStrings(const std::vector<TIniValue>& values);
 
   bool SectionExists(const std::string& section) const;
+  // The key has a line in the section (its value may be empty).
+  bool ValueExists(const std::string& section, const std::string& key) const;
 
  private:
   std::string fileName_;

@@ -1,5 +1,7 @@
 #include "recorder/frmgravar.h"
 
+#include <exception>
+
 #include "platform/fileops.h"
 #include "platform/profile.h"
 #include "recorder/housekeeping.h"
@@ -12,6 +14,7 @@ namespace {
 // The interval the form stores for the rotation timer; ApplySettings replaces it at start-up.
 constexpr std::int64_t kStoredRotationMs = 602000;
 constexpr std::int64_t kAutoStartMs = 1000;
+constexpr std::int64_t kRetryMs = 2000;
 constexpr std::int64_t kDayMs = 86400000;
 
 std::string WithoutTrailingSlash(std::string folder) {
@@ -31,7 +34,8 @@ TFrmGravar::TFrmGravar(RecorderEnvironment env)
       mp3_(nullptr, env_.services),
       timerRecord_(env_.services.timers->CreateTimer()),
       timerInicio_(env_.services.timers->CreateTimer()),
-      timerMataArquivos_(env_.services.timers->CreateTimer()) {
+      timerMataArquivos_(env_.services.timers->CreateTimer()),
+      timerRetry_(env_.services.timers->CreateTimer()) {
   waveIn_->SetName("WaveIn");
   waveIn_->SetBufferSize(4096);
   waveIn_->SetNumBuffers(20);
@@ -49,6 +53,7 @@ TFrmGravar::TFrmGravar(RecorderEnvironment env)
   waveIn_->OnStart = [this](auto&&...) { Guard([this] { WaveInStart(); }); };
   waveIn_->OnStop = [this](auto&&...) { Guard([this] { WaveInStop(); }); };
   waveIn_->OnBufferReady = [this](auto&&...) { Guard([this] { WaveInBufferReady(); }); };
+  waveIn_->OnClose = [this](auto&&...) { Guard([this] { WaveInClose(); }); };
 
   timerRecord_->SetInterval(kStoredRotationMs);
   timerRecord_->SetOnTimer([this] { TimerRecordTimer(); });
@@ -58,9 +63,12 @@ TFrmGravar::TFrmGravar(RecorderEnvironment env)
   timerMataArquivos_->SetInterval(kDayMs);
   timerMataArquivos_->SetOnTimer([this] { TimerMataArquivosTimer(); });
   timerMataArquivos_->Start();
+  timerRetry_->SetInterval(kRetryMs);
+  timerRetry_->SetOnTimer([this] { TimerRetryTimer(); });
 }
 
 TFrmGravar::~TFrmGravar() {
+  capturing_ = false;  // the program's end, not a failure
   Guard([this] { waveIn_->Close(); });
 }
 
@@ -109,12 +117,12 @@ void TFrmGravar::ArmAutoStart() {
 void TFrmGravar::LoadSettings() {
   Guard([this] {
     TIniFile ini(env_.iniPath);
-    if (!FileExists(env_.iniPath)) {
-      try {
-        WriteDefaultSettings(ini);
-      } catch (const EIniFileException& e) {
-        env_.services.messages->ShowError(e.what());
-      }
+    try {
+      // A missing file, or one made by the player or an older version: without its keys the
+      // recorder would never start by itself.
+      WriteMissingSettings(ini);
+    } catch (const EIniFileException& e) {
+      env_.services.messages->ShowError(e.what());
     }
     settings_ = ReadSettings(ini);
     reported_.clear();
@@ -207,64 +215,97 @@ void TFrmGravar::UpdateFormatLabel() {
 
 void TFrmGravar::StartNewFile() {
   CurrentName = NameStem(env_.services.clock->Now());
-  // A file of this running name can only be audio whose finishing failed (its final name was
-  // taken): finish it under its last write instead of letting the new segment replace it.
+  // A file of this running name can only be audio whose finishing failed: finish it under its
+  // last write before a new segment takes the name (the encoder never replaces a file).
   FinishLeftoverSegment(RecordingFolder(), RunningName(CurrentName));
-  mp3_.SetFileName(SegmentPath(RunningName(CurrentName)));
+  // Restarted first, so that a segment file that cannot be made is tried again next rotation.
   timerRecord_->Restart();
+  // With the capture running, the encoder goes on in the new file between two buffers.
+  if (mp3_.Opened()) EnsureFolder(RecordingFolder());
+  mp3_.SwitchFile(SegmentPath(RunningName(CurrentName)));
+}
+
+void TFrmGravar::StartRecording() {
+  StartTime = env_.services.clock->Now();
+  UpdateFormatLabel();
+  StartNewFile();
+  if (!mp3_.FileName().empty()) {
+    EnsureFolder(RecordingFolder());  // a failure shows as the encoder's "Unable to create file"
+    waveIn_->Open();
+    waveIn_->Start();
+  }
 }
 
 void TFrmGravar::BGravarClick() {
-  Guard([this] {
-    StartTime = env_.services.clock->Now();
-    UpdateFormatLabel();
-    StartNewFile();
-    if (!mp3_.FileName().empty()) {
-      EnsureFolder(RecordingFolder());  // a failure shows as the encoder's "Unable to create file"
-      waveIn_->Open();
-      waveIn_->Start();
-    }
-  });
+  Guard([this] { StartRecording(); });
   UpdateRecordButtons();
 }
 
 void TFrmGravar::BStopClick() {
   Guard([this] {
+    capturing_ = false;
+    timerRetry_->Stop();
+    std::exception_ptr failure;
+    try {
+      waveIn_->Stop();
+    } catch (...) {
+      failure = std::current_exception();  // the device is closed all the same
+    }
+    // After the stop: the buffers it delivers count in ElapsedTime, once.
     AccumulatedTime += ElapsedTime;
-    ElapsedTime = 0;  // counted once, even if no buffer comes before the next stop
-    waveIn_->Stop();
+    ElapsedTime = 0;
     timerRecord_->Stop();
     UpdateRecordButtons();
     PreviousName = CurrentName;
     EndName = NameStem(env_.services.clock->Now());
     FinishSegment();
+    if (failure != nullptr) std::rethrow_exception(failure);
   });
   UpdateRecordButtons();
 }
 
 void TFrmGravar::TimerRecordTimer() {
+  if (!Recording()) {
+    // A start that failed: a full start, as the "Gravar" button makes.
+    Guard([this] {
+      PreviousName = CurrentName;
+      EndName = NameStem(env_.services.clock->Now());
+      AccumulatedTime += ElapsedTime;
+      ElapsedTime = 0;
+    });
+    BGravarClick();
+    Guard([this] { FinishSegment(); });
+    return;
+  }
+  // The capture runs on; between two of its buffers the encoder moves to the next file.
   Guard([this] {
+    const TDateTime now = env_.services.clock->Now();
     PreviousName = CurrentName;
-    EndName = NameStem(env_.services.clock->Now());
-    AccumulatedTime += ElapsedTime;
+    EndName = NameStem(now);
+    // The run's time up to this moment; the next run counts from here.
+    AccumulatedTime += now - StartTime;
     ElapsedTime = 0;
-    waveIn_->Stop();
+    StartTime = now;
+    UpdateFormatLabel();
+    StartNewFile();
   });
-  BGravarClick();
   Guard([this] { FinishSegment(); });
 }
 
 void TFrmGravar::FinishSegment() {
   if (PreviousName.empty()) return;
-  const std::string finished = FinishedName(PreviousName, EndName);
+  // Never over an existing file: a name taken already gets its "-2" form (see segments.h).
+  const std::string finished =
+      FinishSegmentFile(RecordingFolder(), RunningName(PreviousName), PreviousName, EndName);
+  if (finished.empty()) return;
   const std::string path = SegmentPath(finished);
-  // Never over an existing file: the repeated hour of the autumn clock change keeps both.
-  if (!RenameNoReplace(SegmentPath(RunningName(PreviousName)), path)) return;
   if (settings_[skCopia] == "S" && !settings_[skLocalCopia].empty() && FileExists(path))
     copier_.Enqueue(path, JoinPath(settings_[skLocalCopia], finished));
 }
 
 void TFrmGravar::WaveInStart() {
+  capturing_ = true;
+  timerRetry_->Stop();
   view_.bGravarVisible = false;
   view_.bStopVisible = true;
   view_.iconAnimating = true;
@@ -277,6 +318,34 @@ void TFrmGravar::WaveInStop() {
   view_.iconAnimating = false;
   waveIn_->Close();  // closes the chain, and with it the segment file
   Changed();
+}
+
+void TFrmGravar::WaveInClose() {
+  if (!capturing_) return;
+  // The capture ended unasked (a card pulled, the sound server restarted): the segment is
+  // finished now, under its final name, and a new start is tried every two seconds. The capture
+  // has told the operator why; the tries say nothing more.
+  capturing_ = false;
+  AccumulatedTime += ElapsedTime;
+  ElapsedTime = 0;
+  timerRecord_->Stop();
+  PreviousName = CurrentName;
+  EndName = NameStem(env_.services.clock->Now());
+  FinishSegment();
+  timerRetry_->Start();
+  UpdateRecordButtons();
+}
+
+void TFrmGravar::TimerRetryTimer() {
+  if (!Recording()) {
+    try {
+      StartRecording();
+    } catch (...) {
+      // Still away: the next try comes in two seconds.
+    }
+  }
+  if (Recording()) timerRetry_->Stop();
+  UpdateRecordButtons();
 }
 
 void TFrmGravar::WaveInBufferReady() {

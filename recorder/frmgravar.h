@@ -96,6 +96,8 @@ class TFrmGravar {
   void FreeSpaceGuard();
   void TimerInicioTimer();
   void TimerMataArquivosTimer();
+  // After the capture failed while recording: a new start, every two seconds until one succeeds.
+  void TimerRetryTimer();
 
   // The window is shown (at start-up and on every restore): the disk display.
   void FormShow();
@@ -150,8 +152,11 @@ class TFrmGravar {
   }
   void Changed();
   int Number(TSettingKey key);
+  // Start without the button's bracket; throws what failed.
+  void StartRecording();
   void WaveInStart();
   void WaveInStop();
+  void WaveInClose();
   void WaveInBufferReady();
   void WriteSetting(TIniFile& ini, TSettingKey key, const std::string& value);
   std::string SegmentPath(const std::string& name) const;
@@ -166,7 +171,8 @@ class TFrmGravar {
   std::unique_ptr<TMMCustomWaveIn> waveIn_;
   TMMConnector connector_;
   TMMMP3Encoder mp3_;
-  std::unique_ptr<Timer> timerRecord_, timerInicio_, timerMataArquivos_;
+  std::unique_ptr<Timer> timerRecord_, timerInicio_, timerMataArquivos_, timerRetry_;
+  bool capturing_ = false;  // the capture started and no stop was asked for
   BackupCopier copier_;
 };
 

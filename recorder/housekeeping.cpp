@@ -11,6 +11,12 @@
 #include "recorder/segments.h"
 
 namespace zq {
+namespace {
+
+// More segments of one start and end minute than a recorder can make.
+constexpr int kMaxCopies = 999;
+
+}  // namespace
 
 std::vector<std::string> DeleteOldRecordings(const std::string& folder, int days, TDateTime now,
                                              const std::string& exclude) {
@@ -58,15 +64,28 @@ std::string OldestFinishedSegment(const std::string& folder, const std::string& 
   return oldest;
 }
 
+std::string FinishSegmentFile(const std::string& folder, const std::string& runningName,
+                              const std::string& startStem, const std::string& endStem) {
+  const std::string from = JoinPath(folder, runningName);
+  struct stat st {};
+  if (::stat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};  // not a segment
+  for (int copy = 1; copy <= kMaxCopies; ++copy) {
+    const std::string name = FinishedName(startStem, endStem, copy);
+    const std::string to = JoinPath(folder, name);
+    if (RenameNoReplace(from, to)) return name;
+    // Only a taken name is worth another try.
+    if (::lstat(to.c_str(), &st) != 0) return {};
+  }
+  return {};
+}
+
 std::string FinishLeftoverSegment(const std::string& folder, const std::string& runningName) {
   if (!IsRunningSegmentName(runningName)) return {};
-  const std::string path = JoinPath(folder, runningName);
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (::stat(JoinPath(folder, runningName).c_str(), &st) != 0) return {};
   const TDateTime modified =
       FromUnixLocal(st.st_mtim.tv_sec, static_cast<int>(st.st_mtim.tv_nsec / 1000000));
-  const std::string name = FinishedName(runningName.substr(0, 10), NameStem(modified));
-  return RenameNoReplace(path, JoinPath(folder, name)) ? name : std::string();
+  return FinishSegmentFile(folder, runningName, runningName.substr(0, 10), NameStem(modified));
 }
 
 std::vector<std::string> FinishLeftoverSegments(const std::string& folder,

@@ -31,9 +31,16 @@ int OccupiedPercent(int totalMB, int freeMB);
 // time (never `exclude`, never a file that is not a finished segment). Empty when there is none.
 std::string OldestFinishedSegment(const std::string& folder, const std::string& exclude);
 
+// Gives the running segment `runningName` of `folder` its finished name from `startStem` and
+// `endStem`, or when a file has that name the first free of its "-2", "-3" ... forms: every
+// segment stays findable and no file is replaced. The name given; empty when the rename failed
+// for another reason (the segment missing, the folder not writable).
+std::string FinishSegmentFile(const std::string& folder, const std::string& runningName,
+                              const std::string& startStem, const std::string& endStem);
+
 // Finishes the segments a crash or a power cut left under their running name (ten digits and
-// ".mp3"): each is renamed to its start, "a" and the stem of its last modification, never over an
-// existing file. `exclude` is the segment being written. Returns the new names.
+// ".mp3"): each is finished (as above) with its start and the stem of its last modification.
+// `exclude` is the segment being written. Returns the new names.
 std::vector<std::string> FinishLeftoverSegments(const std::string& folder,
                                                 const std::string& exclude);
 // The same for one running name; the new name, or empty when it could not be finished.

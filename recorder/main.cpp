@@ -54,6 +54,19 @@ bool InstallSignalHandlers() {
   return true;
 }
 
+// Qt's platform, chosen before Qt starts unless the user chose one: the display named in the
+// environment, and Qt's offscreen platform when there is none or it cannot be reached (Qt tries
+// the platforms of the list in turn), so that the recorder records on a machine without a
+// desktop instead of aborting.
+void ChoosePlatform() {
+  if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;
+  const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+  const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+  QByteArray platforms = wayland ? "wayland;" : "";
+  if (x11) platforms += "xcb;";
+  qputenv("QT_QPA_PLATFORM", platforms + "offscreen");
+}
+
 // The names of the capture devices in device-number order, for the card list.
 QStringList CardNames(zq::TMMCustomWaveIn& waveIn) {
   QStringList names;
@@ -70,20 +83,34 @@ QStringList CardNames(zq::TMMCustomWaveIn& waveIn) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ChoosePlatform();
   zq::ZqApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  // Without a screen nobody could close a box: the operator's messages go to standard error.
+  const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
+  if (headless)
+    std::fputs(
+        "ZeltoQuelvar: no display; recording without a window (Qt's offscreen platform), "
+        "messages on standard error\n",
+        stderr);
 
   zq::SingleInstance instance(kTitle);
   if (!instance.Acquired()) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kTitle),
-                    QStringLiteral("O Sistema \"Zelto Quelvar 2009\" já está ativo"),
-                    QMessageBox::Ok);
+    const QString text = QStringLiteral("O Sistema \"Zelto Quelvar 2009\" já está ativo");
+    if (headless) {
+      std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+      return 0;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kTitle), text, QMessageBox::Ok);
     box.exec();
     return 0;
   }
   QApplication::setApplicationName(QString::fromUtf8(kTitle));
 
-  zq::QtOperatorMessages messages;
+  zq::QtOperatorMessages boxes;
+  zq::StderrMessages lines;
+  zq::OperatorMessages& messages = headless ? static_cast<zq::OperatorMessages&>(lines)
+                                            : static_cast<zq::OperatorMessages&>(boxes);
   zq::DefaultServices().messages = &messages;
   app.SetMessages(&messages);
 

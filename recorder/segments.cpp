@@ -26,8 +26,8 @@ std::string RunningName(const std::string& startStem) {
   return startStem + ".mp3";
 }
 
-std::string FinishedName(const std::string& startStem, const std::string& endStem) {
-  return startStem + "a" + endStem + ".mp3";
+std::string FinishedName(const std::string& startStem, const std::string& endStem, int copy) {
+  return startStem + "a" + endStem + (copy > 1 ? "-" + std::to_string(copy) : "") + ".mp3";
 }
 
 bool IsRunningSegmentName(const std::string& n) {
@@ -35,8 +35,12 @@ bool IsRunningSegmentName(const std::string& n) {
 }
 
 bool IsFinishedSegmentName(const std::string& n) {
-  return Digits(n, 0, 10) && n.size() > 10 && n[10] == 'a' && Digits(n, 11, 10) &&
-         EndsWithMp3(n, 21);
+  if (!Digits(n, 0, 10) || n.size() <= 10 || n[10] != 'a' || !Digits(n, 11, 10)) return false;
+  if (EndsWithMp3(n, 21)) return true;
+  std::size_t end = 22;
+  while (n.size() > 21 && n[21] == '-' && Digits(n, end, 1))
+    ++end;
+  return end > 22 && EndsWithMp3(n, end);
 }
 
 std::string KbpsText(int formato) {

@@ -33,11 +33,18 @@ std::string DefaultValue(TSettingKey key) {
   return d.defaultValue != nullptr ? d.defaultValue : DefaultRecordingFolder();
 }
 
-void WriteDefaultSettings(TIniFile& ini) {
+std::vector<TSettingKey> WriteMissingSettings(TIniFile& ini) {
+  std::vector<TSettingKey> keys;
+  std::vector<TIniValue> values;
   for (int k = 0; k < kSettingCount; ++k) {
     const auto key = static_cast<TSettingKey>(k);
-    ini.WriteString(SettingDefs()[key].section, SettingDefs()[key].key, DefaultValue(key));
+    const SettingDef& d = SettingDefs()[key];
+    if (ini.ValueExists(d.section, d.key)) continue;
+    keys.push_back(key);
+    values.push_back({d.section, d.key, DefaultValue(key)});
   }
+  if (!values.empty()) ini.WriteStrings(values);
+  return keys;
 }
 
 RecorderSettings ReadSettings(const TIniFile& ini) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/messages.h"
 #include "platform/profile.h"
@@ -46,9 +47,11 @@ struct RecorderSettings {
   std::string& operator[](TSettingKey k) { return text[k]; }
 };
 
-// Writes every key with its default, in order. The first key that cannot be written raises
-// EIniFileException and the rest are not written.
-void WriteDefaultSettings(TIniFile& ini);
+// Writes each key that is absent (not merely empty) with its default, in the table's order, in
+// one replacement of the file: a missing file gets them all, a file made by the player or by an
+// older version the ones it lacks, and every other line stays as it is. EIniFileException when
+// the file cannot be written (then nothing is). Returns the keys written.
+std::vector<TSettingKey> WriteMissingSettings(TIniFile& ini);
 // Reads every key (an absent key reads as empty text).
 RecorderSettings ReadSettings(const TIniFile& ini);
 

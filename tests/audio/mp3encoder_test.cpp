@@ -73,6 +73,53 @@ std::uint16_t LE16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
+// The MPEG-1 Layer III frames a CBR stream holds whole, counted by walking their headers.
+int CountFrames(const std::vector<std::uint8_t>& f) {
+  static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static constexpr int kRates[] = {44100, 48000, 32000};
+  int frames = 0;
+  for (std::size_t at = 0; at + 4 <= f.size(); ++frames) {
+    const std::uint8_t* h = f.data() + at;
+    if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA) break;  // MPEG-1, Layer III
+    const int kbps = kKbps[(h[2] >> 4) & 15], rate = kRates[std::min((h[2] >> 2) & 3, 2)];
+    const std::size_t size = 144 * kbps * 1000 / rate + ((h[2] >> 1) & 1);
+    if (kbps == 0 || at + size > f.size()) break;
+    at += size;
+  }
+  return frames;
+}
+
+// The Info frame at the start of a stream: what it says, as far as it says it.
+struct InfoTag {
+  bool found = false;
+  std::uint32_t flags = 0;
+  long frames = -1;              // audio frames after the Info frame, when given
+  int delay = -1, padding = -1;  // from the encoder's extension, when present
+};
+
+InfoTag InfoTagOf(const std::vector<std::uint8_t>& f) {
+  InfoTag t;
+  if (f.size() < 4 || f[0] != 0xFF || (f[1] & 0xE0) != 0xE0) return t;
+  const bool mono = (f[3] & 0xC0) == 0xC0;
+  std::size_t at = 4 + (mono ? 17 : 32);
+  if (f.size() < at + 8 || std::memcmp(f.data() + at, "Info", 4) != 0) return t;
+  t.found = true;
+  auto be32 = [&f](std::size_t i) {
+    return std::uint32_t{f[i]} << 24 | std::uint32_t{f[i + 1]} << 16 | f[i + 2] << 8 | f[i + 3];
+  };
+  t.flags = be32(at + 4);
+  at += 8;
+  if (t.flags & 1) t.frames = be32(at), at += 4;
+  if (t.flags & 2) at += 4;    // bytes
+  if (t.flags & 4) at += 100;  // seek table
+  if (t.flags & 8) at += 4;    // quality
+  if (f.size() >= at + 24 && std::memcmp(f.data() + at, "LAME", 4) == 0) {
+    t.delay = f[at + 21] << 4 | f[at + 22] >> 4;
+    t.padding = (f[at + 22] & 15) << 8 | f[at + 23];
+  }
+  return t;
+}
+
 // A test device at the head, the encoder behind it, and the test doubles of the platform.
 struct Chain {
   testing::TestPlatform platform;
@@ -127,7 +174,10 @@ class EncoderTest : public ::testing::Test {
     fs::remove_all(dir_);
   }
 
+  // Each case of a table writes its file afresh (the stage never replaces one).
   Chain& MakeChain(const TWaveFormatEx& format, const std::string& name = "seg.mp3") {
+    chain_.reset();
+    fs::remove(dir_ / name);
     chain_ = std::make_unique<Chain>(format, dir_ / name);
     return *chain_;
   }
@@ -145,16 +195,13 @@ TEST_F(EncoderTest, AMissingLibraryGivesTheInstallMessageAndIsTriedAgainAtTheNex
   beSetLibraryName(later.string());
   const TWaveFormatEx cd = Pcm(16, 2, 44100);
   Chain& c = MakeChain(cd);
-  {
-    std::ofstream(File()) << "kept";  // the load fails before the old file is touched
-  }
   try {
     c.Start();
     FAIL() << "opened without a library";
   } catch (const EMMMP3EncoderError& e) {
     EXPECT_STREQ(e.what(), kLoadFailed);
   }
-  EXPECT_EQ(ReadFile(File()).size(), 4u);
+  EXPECT_FALSE(fs::exists(File()));
   c.device.ChainClosed();
 
   fs::copy_file(ZQ_FAKEENC_PATH, later);
@@ -231,7 +278,7 @@ TEST_F(EncoderTest, TheRecordCarriesThePropertiesAndTheLibraryIsSetUpFromIt) {
     EXPECT_EQ(s.mode, k.wantMode);
     EXPECT_EQ(s.brate, kbps);
     EXPECT_EQ(s.vbr, 0) << "constant bit rate";
-    EXPECT_EQ(s.writeVbrTag, 0);
+    EXPECT_EQ(s.writeVbrTag, 1) << "a raw stream carries its Info frame";
     EXPECT_EQ(s.id3TagAutomatic, 0);
     EXPECT_EQ(s.extension, k.privat);
     EXPECT_EQ(s.errorProtection, k.crc);
@@ -409,6 +456,7 @@ TEST_F(EncoderTest, FailuresRaiseTheirMessageAndLeaveNothingOpen) {
 
     // The stage opens again as new once the fault is gone.
     fake.Reset();
+    fs::remove(File("next.mp3"));
     c.encoder.SetFileName(File("next.mp3").string());
     c.Start();
     c.Finish();
@@ -446,19 +494,32 @@ TEST_F(EncoderTest, FileNameAndTypeAreRefusedWhileOpenAndTheDefaultsHold) {
   EXPECT_EQ(c.encoder.FileType(), ftWAV);
 }
 
-TEST_F(EncoderTest, AnExistingFileIsReplacedAtOpen) {
+TEST_F(EncoderTest, AnExistingFileIsNeverReplacedOrTruncated) {
   UseFake();
+  Chain& c = MakeChain(Pcm(16, 2, 44100));
   {
     std::ofstream old(File(), std::ios::binary);
     old << std::string(100000, 'x');
   }
-  fs::create_hard_link(File(), File("backup.mp3"));
-  Chain& c = MakeChain(Pcm(16, 2, 44100));
+  try {
+    c.Start();
+    ADD_FAILURE() << "opened over an existing file";
+  } catch (const EMMMP3EncoderError& e) {
+    EXPECT_STREQ(e.what(), "Unable to create file");
+  }
+  EXPECT_EQ(ReadFile(File()), std::vector<std::uint8_t>(100000, 'x'));
+  c.device.ChainClosed();
+
+  // Nor does a switch onto it: the file being written is finished, the old one stays.
+  c.encoder.SetFileName(File("first.mp3").string());
   c.Start();
-  c.Push(Ramp(2 * 1152 * 2), 4608);
+  c.Push(Ramp(2304), 4608);
+  EXPECT_THROW(c.encoder.SwitchFile(File().string()), EMMMP3EncoderError);
+  c.Push(Ramp(2304), 4608);
   c.Finish();
-  EXPECT_EQ(ReadFile(File()).size(), 2 * 100 + 7u);
-  EXPECT_EQ(ReadFile(File("backup.mp3")).size(), 100000u) << "a new file, not the old rewritten";
+  EXPECT_EQ(ReadFile(File()), std::vector<std::uint8_t>(100000, 'x'));
+  EXPECT_EQ(ReadFile(File("first.mp3")).size(), 100 + 7u);
+  EXPECT_EQ(c.passedOn, 2) << "the buffers go on without a file";
 }
 
 // ---- The write guard --------------------------------------------------------------------------
@@ -495,6 +556,7 @@ TEST_F(EncoderTest, ALowDiskEndsTheFileSilentlyAndTheNextOpenWritesANewOne) {
     EXPECT_EQ(ReadFile(File()).size(), k.refused ? 300u : 700u + 7);
 
     // The next segment starts afresh.
+    fs::remove(File("next.mp3"));
     c.encoder.SetFileName(File("next.mp3").string());
     c.Start();
     c.Push(Ramp(2304), 4608);
@@ -615,6 +677,7 @@ TEST_F(EncoderTest, DestroyingAStreamingStageFinishesTheWavFileWithItsPadByte) {
   c.encoder.SetFileType(ftWAV);
   c.Start();
   c.Push(Ramp(3 * 2304 + 10), 4096);
+  EXPECT_EQ(fake.settings.writeVbrTag, 0) << "no Info frame inside a RIFF file";
   chain_.reset();  // still streaming
 
   const std::vector<std::uint8_t> f = ReadFile(File("seg.wav"));
@@ -668,11 +731,10 @@ TEST_F(EncoderTest, TheStreamDecodesAtTheInputRateWithItsModeBitRateFlagsAndDura
 
     const std::vector<std::uint8_t> f = ReadFile(File());
     ASSERT_GE(f.size(), 4u);
-    EXPECT_TRUE(f[0] == 0xFF && (f[1] & 0xE0) == 0xE0) << "starts with a frame, no tag";
-    const std::size_t firstFrame = std::min<std::size_t>(f.size(), 400);
-    const std::string head(f.begin(), f.begin() + static_cast<long>(firstFrame));
-    EXPECT_EQ(head.find("Xing"), std::string::npos);
-    EXPECT_EQ(head.find("Info"), std::string::npos);
+    EXPECT_TRUE(f[0] == 0xFF && (f[1] & 0xE0) == 0xE0) << "starts with a frame, no ID3 tag";
+    const bool tagged = InfoTagOf(f).found;
+    // LAME's tag needs a frame of at least 64 kbps at 44100 Hz.
+    EXPECT_EQ(tagged, BitrateKbps(k.bitrate) >= 64);
 
     const Decoded d = Decode(f);
     EXPECT_EQ(d.error, "");
@@ -685,14 +747,151 @@ TEST_F(EncoderTest, TheStreamDecodesAtTheInputRateWithItsModeBitRateFlagsAndDura
     const int wantFlags = (k.crc ? MPG123_CRC : 0) | (k.copyright ? MPG123_COPYRIGHT : 0) |
                           (k.privat ? MPG123_PRIVATE : 0) | (k.original ? MPG123_ORIGINAL : 0);
     EXPECT_EQ(d.flags, std::set<int>{wantFlags});
-    // The decoded stream is the PCM behind LAME's fixed delay of 576 samples, followed by at
-    // least the 288 that complete its last granule, then padded to a whole frame: less those
-    // 864, it lies within one frame above what was fed.
     const long fed = static_cast<long>(k.frames);
-    EXPECT_GE(d.samples - 864, fed);
-    EXPECT_LT(d.samples - 864, fed + 1152);
+    if (tagged) {
+      EXPECT_EQ(d.samples, fed) << "the Info frame's delay and padding cut";
+    } else {
+      // The PCM behind LAME's fixed delay of 576 samples, followed by at least the 288 that
+      // complete its last granule, then padded to a whole frame: less those 864, it lies within
+      // one frame above what was fed.
+      EXPECT_GE(d.samples - 864, fed);
+      EXPECT_LT(d.samples - 864, fed + 1152);
+    }
     chain_.reset();
   }
+}
+
+// ---- Switching files; the Info frame
+// -------------------------------------------------------------
+
+TEST_F(EncoderTest, ASwitchEndsOneFileExactlyWhereTheNextBegins) {
+  FakeEncState& fake = UseFake();
+  fake.tagBytes = 4;
+  Chain& c = MakeChain(Pcm(16, 2, 44100), "a.mp3");
+  c.encoder.SwitchFile(File("a.mp3").string());  // no chain open: only the name
+  EXPECT_EQ(fake.openStreams, 0);
+  const std::vector<std::int16_t> pcm = Ramp(2 * 12000);
+  const auto part = [&pcm](std::size_t from, std::size_t to) {
+    return std::vector<std::int16_t>(pcm.begin() + from, pcm.begin() + to);
+  };
+  c.Start();
+  c.Push(part(0, 10000), 4000);  // four chunks, 784 samples pending
+  c.encoder.SwitchFile(File("b.mp3").string());
+  c.Push(part(10000, 2 * 2304 + 10000), 4608);  // two chunks, nothing pending
+  c.encoder.SwitchFile(File("c.mp3").string());
+  c.Push(part(2 * 2304 + 10000, pcm.size()), 4096);
+  c.Finish();  // a stop after a switch
+
+  EXPECT_EQ(fake.samples, pcm) << "every sample once, in order";
+  EXPECT_EQ(fake.flushes, 3);
+  EXPECT_EQ(fake.tagRequests, 3);
+  EXPECT_EQ(fake.openStreams, 0);
+  // Each file: its own chunks (the pending part flushed as a short one at the switch), the
+  // flush, and the Info frame written over its start.
+  const std::vector<int> want = {2304, 2304, 2304, 2304, 784,  2304,
+                                 2304, 2304, 2304, 2304, 2304, 176};
+  EXPECT_EQ(fake.chunkSamples, want);
+  int k = 0;
+  for (const auto& [name, chunks] : {std::pair{"a.mp3", 5}, {"b.mp3", 2}, {"c.mp3", 5}}) {
+    std::vector<std::uint8_t> file;
+    for (int i = 0; i < chunks; ++i, ++k)
+      file.insert(file.end(), 100, FakeEncState::ChunkByte(k));
+    file.insert(file.end(), 7, FakeEncState::kFlushByte);
+    std::fill_n(file.begin(), 4, FakeEncState::kTagByte);
+    EXPECT_EQ(ReadFile(File(name)), file) << name;
+  }
+  EXPECT_EQ(c.passedOn, 5 + 2 + 5);
+}
+
+TEST_F(EncoderTest, SwitchedFilesDecodeOnTheirOwnAndJoinAsTheStreamInOnePiece) {
+  const std::uint32_t rate = 44100;
+  const std::size_t frames = 5 * rate;
+  const std::size_t cut = 2 * rate + 777;  // mid-buffer, mid-chunk
+  const std::vector<std::int16_t> pcm = Tone(frames, 2, rate);
+  auto push = [&pcm](Chain& c, std::size_t from, std::size_t to) {
+    c.Push(std::vector<std::int16_t>(pcm.begin() + 2 * from, pcm.begin() + 2 * to), 4096);
+  };
+  {
+    Chain& c = MakeChain(Pcm(16, 2, rate), "whole.mp3");
+    c.encoder.SetBitrate(br64);
+    c.Start();
+    push(c, 0, frames);
+    c.Finish();
+  }
+  {
+    Chain& c = MakeChain(Pcm(16, 2, rate), "a.mp3");
+    c.encoder.SetBitrate(br64);
+    c.Start();
+    push(c, 0, cut);
+    c.encoder.SwitchFile(File("b.mp3").string());
+    push(c, cut, frames);
+    c.Finish();
+  }
+  const Decoded whole = testing::DecodeFile(File("whole.mp3"), true);
+  const Decoded a = testing::DecodeFile(File("a.mp3"), true);
+  const Decoded b = testing::DecodeFile(File("b.mp3"), true);
+  for (const Decoded* d : {&whole, &a, &b})
+    ASSERT_EQ(d->error, "");
+  EXPECT_EQ(whole.samples, static_cast<long>(frames));
+  EXPECT_EQ(a.samples, static_cast<long>(cut)) << "exactly what was captured into it";
+  EXPECT_EQ(b.samples, static_cast<long>(frames - cut));
+
+  // Laid end to end they are the one-piece stream: the same length, and around the join (where
+  // the two encodings differ most) the signals line up best with no shift.
+  std::vector<std::int16_t> joined = a.pcm;
+  joined.insert(joined.end(), b.pcm.begin(), b.pcm.end());
+  ASSERT_EQ(joined.size(), whole.pcm.size());
+  const auto correlation = [&](long from, long to, long lag) {
+    double xy = 0, xx = 0, yy = 0;
+    for (long i = from; i < to; ++i) {
+      const double x = joined[2 * i], y = whole.pcm[2 * (i + lag)];
+      xy += x * y, xx += x * x, yy += y * y;
+    }
+    return xy / std::sqrt(xx * yy);
+  };
+  const long join = static_cast<long>(cut);
+  EXPECT_GT(correlation(0, static_cast<long>(frames), 0), 0.99);
+  const double atJoin = correlation(join - 2048, join + 2048, 0);
+  EXPECT_GT(atJoin, 0.98);
+  for (long lag : {-3L, -2L, -1L, 1L, 2L, 3L})
+    EXPECT_LT(correlation(join - 2048, join + 2048, lag), atJoin) << "shifted by " << lag;
+}
+
+TEST_F(EncoderTest, TheInfoFrameCarriesTheDelayAndPaddingAndACutFileStillDecodesEveryFrame) {
+  Chain& c = MakeChain(Pcm(16, 2, 44100));
+  c.encoder.SetBitrate(br64);
+  const std::size_t frames = 3 * 44100 + 123;
+  const std::vector<std::int16_t> pcm = Tone(frames, 2, 44100);
+  c.Start();
+  c.Push(std::vector<std::int16_t>(pcm.begin(), pcm.begin() + 2 * 44100), 4096);
+
+  // What a kill -9 would leave now: the placeholder, then the frames written so far.
+  std::vector<std::uint8_t> cut = ReadFile(File());
+  const InfoTag placeholder = InfoTagOf(cut);
+  EXPECT_TRUE(placeholder.found);
+  EXPECT_EQ(placeholder.flags, 0u) << "says nothing, so nothing is cut";
+  cut.resize(cut.size() - 50);  // and the last frame only half written
+  const int audioFrames = CountFrames(cut) - 1;
+  ASSERT_GT(audioFrames, 30);
+  const Decoded d = Decode(cut, true);
+  EXPECT_EQ(d.error, "");
+  EXPECT_EQ(d.samples, audioFrames * 1152L) << "every whole frame, the placeholder as nothing";
+  // LAME's delay of 576 samples aside, the tone begins with the decoded stream: the placeholder
+  // added no silence.
+  long firstSound = 0;
+  while (firstSound < d.samples && std::abs(d.pcm[2 * firstSound]) < 1000)
+    ++firstSound;
+  EXPECT_LT(firstSound, 576 + 529 + 20);
+
+  c.Push(std::vector<std::int16_t>(pcm.begin() + 2 * 44100, pcm.end()), 4096);
+  c.Finish();
+  const std::vector<std::uint8_t> f = ReadFile(File());
+  const InfoTag tag = InfoTagOf(f);
+  ASSERT_TRUE(tag.found);
+  EXPECT_EQ(tag.frames, CountFrames(f) - 1);
+  EXPECT_EQ(tag.delay, 576);
+  EXPECT_EQ(tag.delay + static_cast<long>(frames) + tag.padding, tag.frames * 1152);
+  EXPECT_EQ(Decode(f).samples, static_cast<long>(frames));
 }
 
 }  // namespace

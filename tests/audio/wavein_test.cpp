@@ -293,21 +293,54 @@ TEST_F(WaveIn, MaxRecordTimeCutsTheLastBufferAndStopsTheDeviceInEachTimeFormat) 
   }
 }
 
-TEST_F(WaveIn, AnOverrunIsCountedAndCaptureGoesOn) {
-  std::vector<std::uint32_t> firstFrames;
-  in->OnBufferReady = [&](TMMDSPComponent*, PWaveHdr h) {
-    firstFrames.push_back(RampFrame(h->lpData, *in->WaveFormat()));
+TEST_F(WaveIn, AnOverrunGoesDownTheChainAsThatMuchSilenceInItsPlace) {
+  struct Case {
+    const char* what;
+    std::uint32_t lost, silence;
   };
-  script().OverrunAfter(2, 500);
+  const Case cases[] = {
+      {"two and a half buffers", 2500, 2500},
+      {"ten minutes: a machine that stood still, filled up to a minute", 44100 * 600, 44100 * 60},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Make({ScriptedDevice{}});
+    std::vector<std::uint32_t> frames;  // the ramp's frame number of every frame received
+    in->OnBufferReady = [&](TMMDSPComponent*, PWaveHdr h) {
+      for (std::uint32_t i = 0; i < h->dwBytesRecorded / 4; ++i)
+        frames.push_back(RampFrame(h->lpData + 4 * i, *in->WaveFormat()));
+    };
+    script().OverrunAfter(2, k.lost);
+    in->Start();
+    script().Deliver(4);
+    Pump();
+    ASSERT_EQ(frames.size(), 4 * 1024u + k.silence);
+    std::uint32_t wrong = 0;
+    for (std::uint32_t i = 0; i < frames.size(); ++i) {
+      const std::uint32_t want = i < 2048 ? i : i < 2048 + k.silence ? 0 : i - k.silence + k.lost;
+      wrong += frames[i] != want;
+    }
+    EXPECT_EQ(wrong, 0u) << "the silence sits where the frames were lost, and the rest follows";
+    EXPECT_EQ(Count("Encoder:buffer:" + std::to_string(k.silence % 1024 * 4)), 1)
+        << "the chain receives it like any buffer";
+    EXPECT_EQ(in->Overruns(), 1u);
+    EXPECT_EQ(in->LostFrames(), k.lost);
+    EXPECT_EQ(in->SilenceFrames(), k.silence);
+    EXPECT_EQ(in->State(), wsOpen | wsRecording);
+    EXPECT_EQ(Count("OnError"), 0);
+    EXPECT_TRUE(platform.messages.shown.empty());
+    in->Close();
+  }
+
+  // A stop delivers what came back before it, a loss included, in order.
+  std::vector<std::uint32_t> sizes;
+  in->OnBufferReady = [&](TMMDSPComponent*, PWaveHdr h) { sizes.push_back(h->dwBytesRecorded); };
+  script().OverrunAfter(0, 500);
   in->Start();
-  script().Deliver(4);
-  Pump();
-  EXPECT_EQ(firstFrames, (std::vector<std::uint32_t>{0, 1024, 2048 + 500, 3072 + 500}));
-  EXPECT_EQ(in->Overruns(), 1u);
-  EXPECT_EQ(in->LostFrames(), 500u);
-  EXPECT_EQ(in->State(), wsOpen | wsRecording);
-  EXPECT_EQ(Count("OnError"), 0);
-  EXPECT_TRUE(platform.messages.shown.empty());
+  script().Deliver(1);
+  in->Stop();
+  EXPECT_EQ(sizes, (std::vector<std::uint32_t>{500 * 4, 4096}));
+  EXPECT_EQ(in->SilenceFrames(), 500u);
 }
 
 TEST_F(WaveIn, AStageThatThrowsClosesTheDeviceAndTheOperatorSeesWhy) {

@@ -46,6 +46,29 @@ TEST(TIniFile, WritingReplacesOnlyThatKeyAndKeepsEveryOtherLine) {
             "[Gravacao]\nFormato=8\n");
 }
 
+TEST(TIniFile, SeveralKeysGoInOneWriteAndAnEmptyValueStillExists) {
+  TempDir dir;
+  dir.Write("cfg.ini", "[Geral]\nLocalPlay=/srv\nVazio=\n");
+  TIniFile ini(dir / "cfg.ini");
+  EXPECT_TRUE(ini.ValueExists("geral", "localplay"));
+  EXPECT_TRUE(ini.ValueExists("Geral", "Vazio")) << "present, though empty";
+  EXPECT_FALSE(ini.ValueExists("Geral", "Placa"));
+  EXPECT_FALSE(ini.ValueExists("Gravacao", "Formato"));
+  EXPECT_FALSE(TIniFile(dir / "missing.ini").ValueExists("Geral", "LocalPlay"));
+
+  ini.WriteStrings(
+      {{"Gravacao", "Formato", "4"}, {"Geral", "Placa", "0"}, {"Geral", "Vazio", "x"}});
+  EXPECT_EQ(dir.Read("cfg.ini"),
+            "[Geral]\nLocalPlay=/srv\nVazio=x\nPlaca=0\n[Gravacao]\nFormato=4\n");
+
+  // All or nothing: a file that cannot be written keeps every key as it was.
+  ASSERT_EQ(::chmod((dir / "cfg.ini").c_str(), 0444), 0);
+  EXPECT_THROW(ini.WriteStrings({{"Geral", "Placa", "1"}, {"Geral", "Copia", "N"}}),
+               EIniFileException);
+  EXPECT_EQ(dir.Read("cfg.ini"),
+            "[Geral]\nLocalPlay=/srv\nVazio=x\nPlaca=0\n[Gravacao]\nFormato=4\n");
+}
+
 TEST(TIniFile, KeepsWindowsLineEndingsAndCreatesAMissingFile) {
   TempDir dir;
   dir.Write("win.ini", "[Geral]\r\nLocal=C:\\Zelto\r\n");

@@ -11,6 +11,7 @@
 #include "audio/bladeenc.h"
 #include "platform/fileops.h"
 #include "recorder/segments.h"
+#include "tests/audio/fakeenc/fakeenc_loader.h"
 #include "tests/support/audio/mp3decode.h"
 #include "tests/support/audio/scripted_wavein.h"
 #include "tests/support/platform/manual_time.h"
@@ -90,10 +91,11 @@ class Recorder : public ::testing::Test {
     platform.time.AdvanceSeconds(seconds);
     Pump();
   }
-  // Audio in real time: buffers handed back as the clock says their frames are due.
+  // Audio in real time: buffers handed back as the clock says their frames are due, and
+  // delivered within 10 ms, as the program's main loop does.
   void Record(double seconds) {
-    for (double t = 0; t < seconds; t += 0.1)
-      Advance(0.1);
+    for (double t = 0; t < seconds; t += 0.01)
+      Advance(0.01);
   }
   std::vector<std::string> Errors() const { return platform.messages.Texts(); }
 
@@ -157,7 +159,124 @@ TEST_F(Recorder, ADayAtTenMinutesGives144ConsecutiveSegments) {
   for (std::size_t i = 1; i < finished.size(); ++i)
     EXPECT_EQ(finished[i].substr(0, 10), finished[i - 1].substr(11, 10)) << finished[i];
   EXPECT_TRUE(fs::exists(dir / "Audio/2612091405.mp3")) << "the next segment runs";
+  EXPECT_EQ(waveIn->Script().Opens(), 1) << "the capture stays open across the rotations";
   EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
+}
+
+TEST_F(Recorder, TheRampSplitAcrossManyRotationsComesBackWholeInOrderAndOnce) {
+  testing::FakeEncState& fake = testing::LoadFakeEncoder(ZQ_FAKEENC_PATH);
+  WriteIni("TempoRec=1\n");
+  Create();
+  waveIn->Script().OverrunAfter(100, 5000);  // lost once: that many frames of silence instead
+  Advance(1);
+  ASSERT_TRUE(frm->Recording());
+  for (int i = 0; i < 30; ++i) {
+    Buffers(7 + i % 5);  // rotations fall after buffers of every phase against the chunks
+    Advance(60);
+  }
+  frm->BStopClick();
+
+  // The library received every captured frame once, in order: the ramp numbers each frame, and
+  // the overrun's frames came as silence in their place.
+  const std::uint64_t frames = fake.samples.size() / 2;
+  ASSERT_EQ(frames, waveIn->Script().FramesDelivered() + 5000);
+  std::uint64_t wrong = 0;
+  for (std::uint64_t i = 0; i < frames; ++i) {
+    const std::uint32_t got =
+        static_cast<std::uint16_t>(fake.samples[2 * i]) |
+        static_cast<std::uint32_t>(static_cast<std::uint16_t>(fake.samples[2 * i + 1])) << 16;
+    const std::uint64_t at = 100 * 1024;
+    const std::uint64_t want = i < at ? i : i < at + 5000 ? 0 : i;
+    wrong += got != want;
+  }
+  EXPECT_EQ(wrong, 0u);
+  EXPECT_EQ(waveIn->SilenceFrames(), 5000u);
+
+  // Each segment holds a run of the library's chunks: the next one begins where it ended.
+  std::vector<std::string> finished = testing::SortedNames(Audio());
+  ASSERT_EQ(finished.size(), 31u);
+  std::sort(finished.begin(), finished.end(), [](const std::string& a, const std::string& b) {
+    return a.substr(6, 4) < b.substr(6, 4);  // one day: hour and minute order them
+  });
+  int chunk = 0;
+  for (const std::string& n : finished) {
+    const std::string bytes = dir.Read("Audio/" + n);
+    ASSERT_GE(bytes.size(), 7u) << n;
+    for (std::size_t at = 0; at + 7 < bytes.size(); at += 100, ++chunk)
+      ASSERT_EQ(static_cast<std::uint8_t>(bytes[at]), testing::FakeEncState::ChunkByte(chunk)) << n;
+  }
+  EXPECT_EQ(chunk, static_cast<int>(fake.chunkSamples.size()));
+  EXPECT_EQ(fake.openStreams, 0);
+}
+
+TEST_F(Recorder, ARotationWhoseFileCannotBeMadeKeepsRecordingAndTheNextOneRecovers) {
+  WriteIni();
+  fs::create_directories(dir / "Audio/2512091415.mp3");  // the next segment's name is taken
+  Create();
+  Advance(1);
+  Buffers(3);
+  Advance(600);
+  EXPECT_TRUE(frm->Recording()) << "capture and displays go on";
+  EXPECT_EQ(Errors(), (std::vector<std::string>{"Unable to create file"}));
+  EXPECT_TRUE(fs::exists(dir / "Audio/2512091405a2512091415.mp3")) << "the old file is finished";
+  Buffers(3);
+  Advance(600);
+  Buffers(3);
+  EXPECT_TRUE(fs::is_directory(dir / "Audio/2512091415.mp3"));
+  EXPECT_TRUE(fs::exists(dir / "Audio/2512091425.mp3")) << "the next rotation recovers";
+  frm->BStopClick();
+  EXPECT_GT(fs::file_size(dir / "Audio/2512091425a2512091425.mp3"), 0u);
+  EXPECT_EQ(waveIn->Script().Opens(), 1);
+}
+
+TEST_F(Recorder, ACaptureThatFailsFinishesItsSegmentAndIsTriedEveryTwoSecondsWithOneMessage) {
+  WriteIni();
+  Create();
+  Advance(1);
+  Buffers(3);
+  Advance(120);
+  waveIn->Script().GoneAfter(0);  // the sound server goes away at 14:07:01
+  waveIn->Script().Fail(testing::ScriptedWaveIn::Op::Open, -ENODEV);
+  Buffers(1);
+  EXPECT_FALSE(frm->Recording());
+  EXPECT_EQ(testing::SortedNames(Audio()), (std::vector<std::string>{"2512091405a2512091407.mp3"}))
+      << "finished at once under its name";
+  EXPECT_FALSE(frm->View().bStopVisible);
+  for (int i = 0; i < 10; ++i)
+    Advance(2);
+  EXPECT_EQ(waveIn->Script().Opens(), 1) << "each try fails at the query";
+  EXPECT_EQ(Errors(), (std::vector<std::string>{"WaveIn:\n\r" + std::string(strerror(ENODEV))}))
+      << "once for the outage, not once per try";
+
+  waveIn->Script().Fail(testing::ScriptedWaveIn::Op::Open, 0);  // back at 14:07:21
+  Advance(1.9);
+  EXPECT_FALSE(frm->Recording());
+  Advance(0.1);
+  EXPECT_TRUE(frm->Recording()) << "within two seconds of its return";
+  EXPECT_TRUE(frm->View().bStopVisible);
+  Buffers(2);
+  EXPECT_TRUE(fs::exists(dir / "Audio/2512091407.mp3"));
+  EXPECT_EQ(Errors().size(), 1u);
+  // Recording as before: the rotation counts from this start, and the retries have stopped.
+  Advance(600);
+  EXPECT_TRUE(fs::exists(dir / "Audio/2512091407a2512091417.mp3"));
+  EXPECT_EQ(waveIn->Script().Opens(), 2);
+}
+
+TEST_F(Recorder, AfterPararTheDurationIsTheTimeRecordedOnce) {
+  WriteIni();
+  Create();
+  Advance(1);
+  Advance(300);
+  Buffers(1);
+  waveIn->Script().FillPartially(100);  // the stop hands this buffer back with what it holds
+  frm->BStopClick();
+  EXPECT_EQ(frm->View().lTempo, "00:05:00");
+  EXPECT_EQ(FormatLongTime(frm->AccumulatedTime), "00:05:00") << "carried on once";
+  frm->BGravarClick();
+  Advance(60);
+  Buffers(1);
+  EXPECT_EQ(frm->View().lTempo, "00:06:00");
 }
 
 TEST_F(Recorder, ASegmentAcrossMidnightAndTheNewYearIsNamedByBothDays) {
@@ -300,7 +419,7 @@ TEST_F(Recorder, TheBackupCopyIsMadeOnlyForCopiaExactlyS) {
   }
 }
 
-TEST_F(Recorder, AFinishedNameThatExistsIsNeverReplaced) {
+TEST_F(Recorder, AFinishedNameThatExistsIsNeverReplacedAndTheSegmentTakesItsNextForm) {
   // The autumn clock change repeats an hour: a segment of the repeated hour would take the name
   // of one already recorded.
   WriteIni();
@@ -311,8 +430,53 @@ TEST_F(Recorder, AFinishedNameThatExistsIsNeverReplaced) {
   Buffers(2);
   Advance(600);
   EXPECT_EQ(dir.Read("Audio/2512091405a2512091415.mp3"), "first pass of the hour");
-  EXPECT_TRUE(fs::exists(dir / "Audio/2512091405.mp3")) << "keeps its running name";
-  EXPECT_GT(fs::file_size(dir / "Audio/2512091405.mp3"), 0u);
+  EXPECT_GT(fs::file_size(dir / "Audio/2512091405a2512091415-2.mp3"), 0u);
+  EXPECT_EQ(testing::SortedNames(Audio()),
+            (std::vector<std::string>{"2512091405a2512091415-2.mp3", "2512091405a2512091415.mp3",
+                                      "2512091415.mp3"}));
+}
+
+TEST_F(Recorder, EverySegmentOfOneMinuteIsKeptAndFindable) {
+  struct Case {
+    const char* what;
+    bool crashLeftover;  // a kill -9 within the minute, then a restart within it
+    int starts;
+  };
+  const Case cases[] = {{"three starts within one minute", false, 3},
+                        {"a crash leftover and the first segment of the same minute", true, 1}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    fs::remove_all(Audio());
+    fs::create_directories(Audio());
+    platform.time.SetNow(EncodeDateTime(2009, 12, 25, 14, 5, 0));
+    if (k.crashLeftover) {
+      dir.Write("Audio/2512091405.mp3", "before the kill");
+      ASSERT_TRUE(testing::SetModified(dir / "Audio/2512091405.mp3",
+                                       testing::LocalTime(2009, 12, 25, 14, 5)));
+    }
+    WriteIni("AutoGravar=N\n");
+    Create();
+    for (int i = 0; i < k.starts; ++i) {
+      frm->BGravarClick();
+      Buffers(2);
+      Advance(10);
+      frm->BStopClick();
+      Advance(5);
+    }
+    std::vector<std::string> want = {"2512091405a2512091405.mp3"};
+    for (int i = 2; i <= k.starts + (k.crashLeftover ? 1 : 0); ++i)
+      want.push_back("2512091405a2512091405-" + std::to_string(i) + ".mp3");
+    auto names = testing::SortedNames(Audio());
+    EXPECT_EQ(names.size(), want.size());
+    for (const std::string& n : want) {
+      EXPECT_TRUE(IsFinishedSegmentName(n)) << n;
+      EXPECT_TRUE(fs::exists(dir / ("Audio/" + n))) << n;
+      EXPECT_GT(fs::file_size(dir / ("Audio/" + n)), 0u) << n;
+    }
+    if (k.crashLeftover) EXPECT_EQ(dir.Read("Audio/2512091405a2512091405.mp3"), "before the kill");
+    EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
+    frm.reset();
+  }
 }
 
 TEST_F(Recorder, ASegmentLeftByACrashIsFinishedAtStartUp) {
@@ -375,22 +539,30 @@ TEST_F(Recorder, WithoutCfgIniTheDefaultsAreWrittenAndUsed) {
   EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
 }
 
-TEST_F(Recorder, AFileWithOnlyThePlayersKeyIsNotCompletedAndTheDefaultsStandIn) {
+TEST_F(Recorder, AFileWithOnlyThePlayersKeyGetsTheRecordersKeysAndRecordsByItself) {
   setenv("HOME", dir.path().c_str(), 1);
   dir.Write("cfg.ini", "[Geral]\nLocalPlay=/srv/audio\n");
   Create();
-  EXPECT_EQ(dir.Read("cfg.ini"), "[Geral]\nLocalPlay=/srv/audio\n");
-  const auto errors = Errors();
-  ASSERT_FALSE(errors.empty());
-  for (const auto& e : errors)
-    EXPECT_EQ(e, "'' is not a valid integer value");
+  EXPECT_EQ(dir.Read("cfg.ini"),
+            "[Geral]\nLocalPlay=/srv/audio\nPlaca=0\nLocal=" + dir.path() +
+                "/Zelto/Quelvar/Audio\nAutoGravar=S\nMB Livres=200\nDiasRec=30\n"
+                "TempoRec=10\nCopia=N\nLocalCopia=\nPrioridade=N\nControle=0\n"
+                "[Gravacao]\nFormato=4\n");
   EXPECT_EQ(frm->TimerRecord().Interval(), 600000);
-  EXPECT_EQ(frm->RecordingFolder(), dir.path() + "/Zelto/Quelvar/Audio");
-  // "AutoGravar" reads empty: no auto-start.
+  Advance(1);
+  EXPECT_TRUE(frm->Recording()) << "started by itself";
+  Buffers(1);
+  EXPECT_TRUE(fs::exists(dir.path() + "/Zelto/Quelvar/Audio/2512091405.mp3"));
+  EXPECT_TRUE(Errors().empty()) << ::testing::PrintToString(Errors());
+
+  // A key that is present but empty is the operator's: it stays, and takes the usual path.
+  frm.reset();
+  dir.Write("cfg.ini", "[Geral]\nLocalPlay=/srv/audio\nAutoGravar=\nTempoRec=\n");
+  Create();
+  EXPECT_EQ(TIniFile(Ini()).ReadString("Geral", "AutoGravar"), "");
+  EXPECT_EQ(Errors(), (std::vector<std::string>{"'' is not a valid integer value"}));
   Advance(2);
   EXPECT_FALSE(frm->Recording());
-  frm->BGravarClick();
-  EXPECT_TRUE(frm->Recording()) << "the recorder still records";
 }
 
 TEST_F(Recorder, ControleOtherThanZeroSelectsTheMicrophone) {
@@ -510,14 +682,19 @@ TEST_F(Recorder, SegmentsEncodedWithLameDecodeToTheirNamedSpans) {
   ASSERT_EQ(names,
             (std::vector<std::string>{"2512091405a2512091406.mp3", "2512091406a2512091407.mp3",
                                       "2512091407a2512091407.mp3"}));
-  for (int i = 0; i < 2; ++i) {
+  EXPECT_EQ(waveIn->Script().Opens(), 1) << "the capture stays open across the rotations";
+  long total = 0;
+  for (int i = 0; i < 3; ++i) {
     const auto d = testing::DecodeFile(Audio() + "/" + names[i], true);
     ASSERT_TRUE(d.error.empty()) << d.error;
     EXPECT_EQ(d.rate, 44100);
     EXPECT_EQ(d.channels, 2);
-    EXPECT_NEAR(d.samples / 44100.0, 60.0, 0.1) << names[i];
+    if (i < 2) EXPECT_NEAR(d.samples / 44100.0, 60.0, 0.1) << names[i];
     EXPECT_NEAR(testing::ToneFrequency(d.pcm, 2, 44100), 1000, 2) << names[i];
+    total += d.samples;
   }
+  EXPECT_EQ(total, static_cast<long>(waveIn->Script().FramesDelivered()))
+      << "every captured frame in exactly one file";
 }
 
 }  // namespace

@@ -92,12 +92,23 @@ TEST(LeftoverSegments, AreFinishedAtTheirLastWriteWithoutReplacingAnything) {
       testing::SetModified(dir / "2712091000.mp3", testing::LocalTime(2009, 12, 27, 10, 10)));
   dir.Write("2712091000a2712091010.mp3", "already there");
 
-  const auto done = FinishLeftoverSegments(dir.path(), "2612091000.mp3");
-  EXPECT_EQ(done, (std::vector<std::string>{"2512091405a2512091413.mp3"}));
+  dir.Write("2712091000a2712091010-2.mp3", "there too");
+
+  auto done = FinishLeftoverSegments(dir.path(), "2612091000.mp3");
+  std::sort(done.begin(), done.end());
+  // A finished name that is taken gets the first free "-N" form.
+  EXPECT_EQ(done,
+            (std::vector<std::string>{"2512091405a2512091413.mp3", "2712091000a2712091010-3.mp3"}));
   EXPECT_EQ(dir.Read("2512091405a2512091413.mp3"), "crashed");
   EXPECT_EQ(dir.Read("2712091000a2712091010.mp3"), "already there");
-  EXPECT_EQ(dir.Read("2712091000.mp3"), "blocked");
+  EXPECT_EQ(dir.Read("2712091000a2712091010-2.mp3"), "there too");
+  EXPECT_EQ(dir.Read("2712091000a2712091010-3.mp3"), "blocked");
+  EXPECT_FALSE(std::filesystem::exists(dir / "2712091000.mp3"));
   EXPECT_EQ(dir.Read("2612091000.mp3"), "being written");
+
+  // A segment that is not there is not finished under any name.
+  EXPECT_EQ(FinishSegmentFile(dir.path(), "2812091000.mp3", "2812091000", "2812091010"), "");
+  EXPECT_EQ(testing::SortedNames(dir.path()).size(), 5u);
 }
 
 }  // namespace

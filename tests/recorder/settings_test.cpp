@@ -13,7 +13,7 @@ TEST(Settings, DefaultsAreWrittenInOrderAndReadBack) {
   testing::TempDir dir;
   setenv("HOME", "/home/op", 1);
   TIniFile ini(dir / "cfg.ini");
-  WriteDefaultSettings(ini);
+  EXPECT_EQ(WriteMissingSettings(ini).size(), static_cast<std::size_t>(kSettingCount));
   EXPECT_EQ(dir.Read("cfg.ini"),
             "[Gravacao]\nFormato=4\n[Geral]\nPlaca=0\nLocal=/home/op/Zelto/Quelvar/Audio\n"
             "AutoGravar=S\nMB Livres=200\nDiasRec=30\nTempoRec=10\nCopia=N\nLocalCopia=\n"
@@ -22,6 +22,20 @@ TEST(Settings, DefaultsAreWrittenInOrderAndReadBack) {
   EXPECT_EQ(s[skLocal], "/home/op/Zelto/Quelvar/Audio");
   EXPECT_EQ(s[skMBLivres], "200");
   EXPECT_EQ(s[skLocalCopia], "");
+}
+
+TEST(Settings, OnlyTheAbsentKeysAreAddedAndEveryOtherLineIsKept) {
+  testing::TempDir dir;
+  setenv("HOME", "/home/op", 1);
+  // Made by the player, edited by hand: an empty key is present and stays empty.
+  dir.Write("cfg.ini", "; operator's note\n[Geral]\nLocalPlay=/srv/audio\nCopia=\nTempoRec=20\n");
+  TIniFile ini(dir / "cfg.ini");
+  EXPECT_EQ(WriteMissingSettings(ini).size(), static_cast<std::size_t>(kSettingCount - 2));
+  EXPECT_EQ(dir.Read("cfg.ini"),
+            "; operator's note\n[Geral]\nLocalPlay=/srv/audio\nCopia=\nTempoRec=20\nPlaca=0\n"
+            "Local=/home/op/Zelto/Quelvar/Audio\nAutoGravar=S\nMB Livres=200\nDiasRec=30\n"
+            "LocalCopia=\nPrioridade=N\nControle=0\n[Gravacao]\nFormato=4\n");
+  EXPECT_TRUE(WriteMissingSettings(ini).empty()) << "nothing is absent any more";
 }
 
 TEST(Settings, NumbersAreDecimalIntegersOrTheKeysDefaultWithTheConversionMessage) {
@@ -67,6 +81,7 @@ TEST(SegmentNames, AreCutFromTheDateAndTimeTexts) {
     EXPECT_EQ(NameStem(c.at), c.stem);
   EXPECT_EQ(RunningName("2512091405"), "2512091405.mp3");
   EXPECT_EQ(FinishedName("3112092355", "0101100005"), "3112092355a0101100005.mp3");
+  EXPECT_EQ(FinishedName("2512091405", "2512091405", 2), "2512091405a2512091405-2.mp3");
 
   struct NameCase {
     const char* name;
@@ -81,6 +96,11 @@ TEST(SegmentNames, AreCutFromTheDateAndTimeTexts) {
       {"x512091405.mp3", false, false},
       {"2512091405b2512091415.mp3", false, false},
       {"2512091405.mp3.part", false, false},
+      {"2512091405a2512091415-2.mp3", false, true},
+      {"2512091405a2512091415-12.mp3", false, true},
+      {"2512091405a2512091415-.mp3", false, false},
+      {"2512091405a2512091415-2x.mp3", false, false},
+      {"2512091405a2512091415_2.mp3", false, false},
   };
   for (const auto& n : names) {
     EXPECT_EQ(IsRunningSegmentName(n.name), n.running) << n.name;

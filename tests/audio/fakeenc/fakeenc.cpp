@@ -116,4 +116,12 @@ int lame_encode_flush(void* gf, unsigned char* out, int size) {
 }
 #endif
 
+std::size_t lame_get_lametag_frame(void*, unsigned char* out, std::size_t size) {
+  ++state.tagRequests;
+  const auto n = static_cast<std::size_t>(state.tagBytes);
+  if (n > size) return n;
+  std::memset(out, FakeEncState::kTagByte, n);
+  return n;
+}
+
 }  // extern "C"

@@ -19,6 +19,7 @@ struct FakeEncState {
   // Set by the test.
   int bytesPerChunk = 100;  // written by every encode call
   int flushBytes = 7;       // written by the flush
+  int tagBytes = 0;         // the Info frame handed out after the flush (kTagByte each)
   bool failInitParams = false;
   int failEncodeCall = -1;  // index of the encode call that fails, -1 for none
   bool failFlush = false;
@@ -27,6 +28,7 @@ struct FakeEncState {
   FakeEncSettings settings;  // of the last stream opened
   int openStreams = 0;
   int flushes = 0;
+  int tagRequests = 0;
   std::vector<int> chunkSamples;       // per encode call, every channel's values counted
   std::vector<const short*> chunkPcm;  // where each chunk was read from
   std::vector<std::int16_t> samples;   // everything encoded, in order, interleaved
@@ -35,6 +37,7 @@ struct FakeEncState {
   // The bytes the fake writes for encode call k, and for the flush.
   static std::uint8_t ChunkByte(int k) { return static_cast<std::uint8_t>(k % 251 + 1); }
   static constexpr std::uint8_t kFlushByte = 0xEE;
+  static constexpr std::uint8_t kTagByte = 0xA5;
 
   void Reset() { *this = FakeEncState{}; }
 };

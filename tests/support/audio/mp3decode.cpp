@@ -17,7 +17,7 @@ Decoded Decode(const std::uint8_t* data, std::size_t size, bool keepPcm) {
   std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> mh(mpg123_new(nullptr, &err),
                                                               mpg123_delete);
   if (mh == nullptr) return d.error = mpg123_plain_strerror(err), d;
-  mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_RESYNC, 0);
+  mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_RESYNC | MPG123_GAPLESS, 0);
   mpg123_format_none(mh.get());
   // The rates LAME resamples low bit rates to are taken too, so such a stream shows its rate.
   for (long r : {32000L, 44100L, 48000L, 16000L, 22050L, 24000L})

@@ -1,5 +1,6 @@
 #pragma once
-// What a decoder (libmpg123) makes of an MP3 stream, for tests that check what was written.
+// What a decoder (libmpg123, in gapless mode: an Info frame's encoder delay and padding are cut)
+// makes of an MP3 stream, for tests that check what was written.
 
 #include <cstdint>
 #include <set>
