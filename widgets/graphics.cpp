@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "widgets/linetrace.h"
 
@@ -119,21 +120,64 @@ void TCanvas::FillRect(const TRect& r) {
   painter_->fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), ToQColor(brushColor_));
 }
 
-void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
-  if (painter_ == nullptr) return;
+namespace {
+
+// The box of an arc, ellipse or pie in Qt's terms (one pixel smaller, as Qt's outline covers
+// its right and bottom edges); empty when the box has no inside.
+QRect ArcBox(int x1, int y1, int x2, int y2) {
   const int l = std::min(x1, x2), t = std::min(y1, y2), r = std::max(x1, x2), b = std::max(y1, y2);
-  if (r - l < 1 || b - t < 1) return;
-  const double cx = (l + r - 1) / 2.0, cy = (t + b - 1) / 2.0;
+  if (r - l < 1 || b - t < 1) return {};
+  return QRect(l, t, r - l - 1, b - t - 1);
+}
+
+// Start and span in Qt's sixteenths of a degree, counter-clockwise from the ray through (x3, y3)
+// to the ray through (x4, y4); equal rays give a full turn.
+std::pair<int, int> ArcAngles(const QRect& box, int x3, int y3, int x4, int y4) {
+  const double cx = box.left() + box.width() / 2.0, cy = box.top() + box.height() / 2.0;
   const double start = AngleOf(cx, cy, x3, y3);
   double span = AngleOf(cx, cy, x4, y4) - start;
   while (span <= 0)
     span += 360.0;
+  return {static_cast<int>(std::lround(start * 16)), static_cast<int>(std::lround(span * 16))};
+}
+
+}  // namespace
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const QRect box = ArcBox(x1, y1, x2, y2);
+  if (painter_ == nullptr || box.isNull()) return;
+  const auto [start, span] = ArcAngles(box, x3, y3, x4, y4);
   painter_->save();
   painter_->setRenderHint(QPainter::Antialiasing, false);
   painter_->setPen(QPen(ToQColor(penColor_), 0));
   painter_->setBrush(Qt::NoBrush);
-  painter_->drawArc(QRect(l, t, r - l - 1, b - t - 1), static_cast<int>(std::lround(start * 16)),
-                    static_cast<int>(std::lround(span * 16)));
+  painter_->drawArc(box, start, span);
+  painter_->restore();
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  const QRect box = ArcBox(x1, y1, x2, y2);
+  if (painter_ == nullptr || box.isNull()) return;
+  painter_->save();
+  painter_->setRenderHint(QPainter::Antialiasing, false);
+  painter_->setPen(QPen(ToQColor(penColor_), 0));
+  painter_->setBrush(ToQColor(brushColor_));
+  painter_->drawEllipse(box);
+  painter_->restore();
+}
+
+void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const QRect box = ArcBox(x1, y1, x2, y2);
+  if (painter_ == nullptr || box.isNull()) return;
+  const auto [start, span] = ArcAngles(box, x3, y3, x4, y4);
+  painter_->save();
+  painter_->setRenderHint(QPainter::Antialiasing, false);
+  painter_->setPen(QPen(ToQColor(penColor_), 0));
+  painter_->setBrush(ToQColor(brushColor_));
+  if (span >= 360 * 16)
+    painter_->drawEllipse(box);
+  else
+    painter_->drawPie(box, start, span);
   painter_->restore();
 }
 
