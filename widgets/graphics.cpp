@@ -3,8 +3,10 @@
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QPolygon>
+#include <QPolygonF>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -130,15 +132,19 @@ QRect ArcBox(int x1, int y1, int x2, int y2) {
   return QRect(l, t, r - l - 1, b - t - 1);
 }
 
-// Start and span in Qt's sixteenths of a degree, counter-clockwise from the ray through (x3, y3)
-// to the ray through (x4, y4); equal rays give a full turn.
-std::pair<int, int> ArcAngles(const QRect& box, int x3, int y3, int x4, int y4) {
+// Start and span in degrees, counter-clockwise from the ray through (x3, y3) to the ray through
+// (x4, y4); equal rays give a full turn.
+std::pair<double, double> ArcAngles(const QRect& box, int x3, int y3, int x4, int y4) {
   const double cx = box.left() + box.width() / 2.0, cy = box.top() + box.height() / 2.0;
   const double start = AngleOf(cx, cy, x3, y3);
   double span = AngleOf(cx, cy, x4, y4) - start;
   while (span <= 0)
     span += 360.0;
-  return {static_cast<int>(std::lround(start * 16)), static_cast<int>(std::lround(span * 16))};
+  return {start, span};
+}
+
+int Sixteenths(double degrees) {
+  return static_cast<int>(std::lround(degrees * 16));
 }
 
 }  // namespace
@@ -151,7 +157,7 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   painter_->setRenderHint(QPainter::Antialiasing, false);
   painter_->setPen(QPen(ToQColor(penColor_), 0));
   painter_->setBrush(Qt::NoBrush);
-  painter_->drawArc(box, start, span);
+  painter_->drawArc(box, Sixteenths(start), Sixteenths(span));
   painter_->restore();
 }
 
@@ -174,11 +180,43 @@ void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   painter_->setRenderHint(QPainter::Antialiasing, false);
   painter_->setPen(QPen(ToQColor(penColor_), 0));
   painter_->setBrush(ToQColor(brushColor_));
-  if (span >= 360 * 16)
+  if (span >= 360.0) {
     painter_->drawEllipse(box);
-  else
-    painter_->drawPie(box, start, span);
+    painter_->restore();
+    return;
+  }
+  // The sector is the ellipse cut by a wedge reaching far beyond it, so that its arc is the
+  // ellipse's own outline (Qt's pie outline falls a pixel short on the right and bottom).
+  const double a = box.width() / 2.0, b = box.height() / 2.0;
+  const QPointF centre(box.left() + a + 0.5, box.top() + b + 0.5);  // of the middle pixel
+  const double far = 2.0 * (box.width() + box.height() + 2);
+  auto ray = [](double degrees) {
+    const double r = degrees * std::numbers::pi / 180.0;
+    return QPointF(std::cos(r), -std::sin(r));
+  };
+  QPolygonF wedge;
+  wedge << centre;
+  const int steps = std::max(2, static_cast<int>(std::ceil(span / 5.0)));
+  for (int i = 0; i <= steps; ++i)
+    wedge << centre + far * ray(start + span * i / steps);
+  QPainterPath clip;
+  clip.addPolygon(wedge);
+  painter_->setClipPath(clip, Qt::IntersectClip);
+  painter_->drawEllipse(box);
   painter_->restore();
+  // The two radii, from the middle pixel to where each ray meets the ellipse.
+  const int cx = box.left() + box.width() / 2, cy = box.top() + box.height() / 2;
+  const TPoint pen = pen_;
+  for (double degrees : {start, start + span}) {
+    const QPointF d = ray(degrees);
+    const double t = 1.0 / std::hypot(d.x() / std::max(a, 0.5), d.y() / std::max(b, 0.5));
+    const int ex = static_cast<int>(std::lround(box.left() + a + t * d.x()));
+    const int ey = static_cast<int>(std::lround(box.top() + b + t * d.y()));
+    MoveTo(cx, cy);
+    LineTo(ex, ey);
+    SetPixel(ex, ey, penColor_);
+  }
+  pen_ = pen;
 }
 
 void TCanvas::TextOut(int x, int y, const QString& text) {

@@ -152,8 +152,8 @@ class TCanvas {
   // brush colour; the outline reaches the box's last column and row.
   void Ellipse(int x1, int y1, int x2, int y2);
   // The sector of that ellipse from the ray through (x3, y3) counter-clockwise to the ray through
-  // (x4, y4), outlined in the pen colour (arc and both radii) and filled with the brush colour.
-  // Equal rays give the whole ellipse.
+  // (x4, y4), outlined in the pen colour (arc and both radii) and filled with the brush colour;
+  // its arc is Ellipse's outline. Equal rays give the whole ellipse. The pen does not move.
   void Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
   // Text with its top-left at (x, y), no background.
   void TextOut(int x, int y, const QString& text);
