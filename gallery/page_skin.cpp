@@ -88,6 +88,9 @@ int skin::RunShapedWindow(QApplication& app) {
   skin.OnMouseDown = [](TMMControl*, TMouseButton, Qt::KeyboardModifiers, int x, int y) {
     Say("skin-press", {x, y});
   };
+  skin.OnMouseMove = [&skin](TMMControl*, Qt::KeyboardModifiers, int x, int y) {
+    if (skin.Following()) Say("following", {x, y});
+  };
   skin.SetActive(true);
   window.show();
   QTimer::singleShot(300, [&] { Say("ready", window.pos()); });

@@ -22,8 +22,9 @@ constexpr int kBeneathY = kWindowY + kHoleY - kBeneathSize / 2;
 
 // Shows the two windows and runs until they are closed. Prints one line per event on standard
 // output: "ready X Y" when the skin window is up, "beneath-press X Y" for a press on the square
-// window, "skin-press X Y" for a press on the skin (window coordinates), and "moved X Y" when the
-// skin window moves.
+// window, "skin-press X Y" for a press on the skin (window coordinates), "following X Y" for each
+// pointer move while the window follows the pointer itself (the window manager declined to move
+// it), and "moved X Y" when the skin window moves.
 int RunShapedWindow(QApplication& app);
 
 }  // namespace zq::gallery::skin
