@@ -103,15 +103,22 @@ void TMMLEDLABEL::LoadSheet() {
   ch_ = std::max(0, (sheet_.height() - 2) / 2);
 }
 
+int TMMLEDLABEL::WidthFor(int cells) const {
+  const std::int64_t e = BevelExtent(), sp = ledSpace_, pitch = cw_ + sp - 1;
+  return static_cast<int>(
+      std::clamp<std::int64_t>(2 * e + pitch * cells - (sp - 1), 0, QWIDGETSIZE_MAX));
+}
+
 QSize TMMLEDLABEL::Rule(int width) {
-  const int e = BevelExtent(), sp = ledSpace_, pitch = cw_ + sp - 1;
+  const std::int64_t e = BevelExtent(), sp = ledSpace_, pitch = cw_ + sp - 1;
   if (autoSize_)
     numChars_ = static_cast<int>(codes_.size());
   else
-    numChars_ = pitch > 0 ? std::max(0, (width - 2 * e + sp - 1) / pitch) : 0;
-  if (align_ != alTop && align_ != alBottom)
-    width = std::max(0, 2 * e + pitch * numChars_ - (sp - 1));
-  return {width, 2 * e + ch_};
+    numChars_ = pitch > 0
+                    ? static_cast<int>(std::max<std::int64_t>(0, (width - 2 * e + sp - 1) / pitch))
+                    : 0;
+  if (align_ != alTop && align_ != alBottom) width = WidthFor(numChars_);
+  return {width, static_cast<int>(2 * e) + ch_};
 }
 
 void TMMLEDLABEL::HoldSize(int width, int height) {
@@ -178,8 +185,7 @@ void TMMLEDLABEL::SetNumChars(int value) {
     Layout();  // the caption decides
     return;
   }
-  const int sp = ledSpace_;
-  SetBounds(x(), y(), std::max(0, 2 * BevelExtent() + (cw_ + sp - 1) * value - (sp - 1)), height());
+  SetBounds(x(), y(), WidthFor(value), height());
   update();
 }
 

@@ -131,6 +131,8 @@ class TMMLEDLABEL : public TMMGraphicControl {
   // Lays the label out from its current width: only a repaint when the size stays.
   void Layout();
   QSize Rule(int width);
+  // 2e + pitch x cells - (sp - 1), within what a widget can be.
+  int WidthFor(int cells) const;
   void HoldSize(int width, int height);
   void StartMarquee();
   void Tick();

@@ -152,6 +152,16 @@ TEST(TMMLEDLABEL, NumCharsIsNeverNegativeAndSizesTheLabelWhenNotAutoSized) {
   EXPECT_EQ(ReadLedCells(label), "ABC··");
   label.SetNumChars(0);
   EXPECT_EQ(label.width(), 4);
+  {
+    QWidget parent;  // far past what a widget can be: no overflow, the largest width
+    TMMLEDLABEL wide(&parent);
+    RecorderFrame(wide);
+    wide.SetFontSize(fs11x13);
+    wide.SetAutoSize(false);
+    wide.SetNumChars(1 << 30);
+    EXPECT_EQ(wide.width(), QWIDGETSIZE_MAX);
+    EXPECT_EQ(wide.NumChars(), (QWIDGETSIZE_MAX - 4) / 11);
+  }
   // A frame wider than the width asked: (0 - 2e) div pitch would be negative.
   label.Bevel().SetBorderSpace(10);
   label.SetBounds(0, 0, 0, 0);
