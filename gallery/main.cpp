@@ -2,6 +2,8 @@
 // gallery (every page in a tab, or the one page named); --screenshot writes that page (the first
 // when none is named) to FILE as a PNG and exits, --screenshot-all writes every page to
 // DIR/<page>.png; both run offscreen unless a platform is chosen.
+// zq_gallery --sheets DIR writes the LED glyph sheets to DIR as PNGs; zq_gallery --shaped-window
+// opens the skin in a shaped window over a window that reports clicks (gallery/page_skin.h).
 
 #include <QApplication>
 #include <QDir>
@@ -13,13 +15,16 @@
 #include <string>
 
 #include "gallery/gallery.h"
+#include "gallery/page_ledlabel.h"
+#include "gallery/page_skin.h"
 
 namespace {
 
 int Usage(const char* self) {
   std::fprintf(stderr,
-               "usage: %s [--page NAME] [--screenshot FILE] [--screenshot-all DIR] [--list]\n",
-               self);
+               "usage: %s [--page NAME] [--screenshot FILE] [--screenshot-all DIR] [--list]\n"
+               "       %s --sheets DIR | --shaped-window\n",
+               self, self);
   return 2;
 }
 
@@ -40,7 +45,8 @@ int main(int argc, char** argv) {
   const char* shot = nullptr;
   const char* all = nullptr;
   const char* pageName = nullptr;
-  bool list = false;
+  const char* sheets = nullptr;
+  bool list = false, shaped = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
       shot = argv[++i];
@@ -48,6 +54,10 @@ int main(int argc, char** argv) {
       all = argv[++i];
     } else if (std::strcmp(argv[i], "--page") == 0 && i + 1 < argc) {
       pageName = argv[++i];
+    } else if (std::strcmp(argv[i], "--sheets") == 0 && i + 1 < argc) {
+      sheets = argv[++i];
+    } else if (std::strcmp(argv[i], "--shaped-window") == 0) {
+      shaped = true;
     } else if (std::strcmp(argv[i], "--list") == 0) {
       list = true;
     } else {
@@ -59,8 +69,15 @@ int main(int argc, char** argv) {
       std::printf("%s\n", p->name.c_str());
     return 0;
   }
-  if (shot != nullptr || all != nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (shot != nullptr || all != nullptr || sheets != nullptr)
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
+  if (sheets != nullptr)
+    return QDir().mkpath(QString::fromLocal8Bit(sheets)) &&
+                   zq::gallery::ledlabel::WriteSheets(QString::fromLocal8Bit(sheets))
+               ? 0
+               : 1;
+  if (shaped) return zq::gallery::skin::RunShapedWindow(app);
 
   const zq::gallery::Page* page = nullptr;
   if (pageName != nullptr) {

@@ -2,6 +2,7 @@
 // The platform seams a component needs, handed to its constructor. The pointers are not owned;
 // the services outlive every component given them.
 
+#include "platform/browser.h"
 #include "platform/clock.h"
 #include "platform/diskspace.h"
 #include "platform/mainthread.h"
@@ -16,6 +17,8 @@ struct Services {
   MainThread* mainThread = nullptr;
   OperatorMessages* messages = nullptr;
   DiskSpace* disk = nullptr;
+  // Null means the desktop's browser (widgets/desktopbrowser.h), which needs Qt Gui.
+  WebBrowser* browser = nullptr;
 };
 
 // The real services of the process (system clock, Qt timers, Qt main thread, messages on standard

@@ -3,12 +3,15 @@
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QPolygon>
+#include <QPolygonF>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "widgets/linetrace.h"
 
@@ -119,22 +122,101 @@ void TCanvas::FillRect(const TRect& r) {
   painter_->fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), ToQColor(brushColor_));
 }
 
-void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
-  if (painter_ == nullptr) return;
+namespace {
+
+// The box of an arc, ellipse or pie in Qt's terms (one pixel smaller, as Qt's outline covers
+// its right and bottom edges); empty when the box has no inside.
+QRect ArcBox(int x1, int y1, int x2, int y2) {
   const int l = std::min(x1, x2), t = std::min(y1, y2), r = std::max(x1, x2), b = std::max(y1, y2);
-  if (r - l < 1 || b - t < 1) return;
-  const double cx = (l + r - 1) / 2.0, cy = (t + b - 1) / 2.0;
+  if (r - l < 1 || b - t < 1) return {};
+  return QRect(l, t, r - l - 1, b - t - 1);
+}
+
+// Start and span in degrees, counter-clockwise from the ray through (x3, y3) to the ray through
+// (x4, y4); equal rays give a full turn.
+std::pair<double, double> ArcAngles(const QRect& box, int x3, int y3, int x4, int y4) {
+  const double cx = box.left() + box.width() / 2.0, cy = box.top() + box.height() / 2.0;
   const double start = AngleOf(cx, cy, x3, y3);
   double span = AngleOf(cx, cy, x4, y4) - start;
   while (span <= 0)
     span += 360.0;
+  return {start, span};
+}
+
+int Sixteenths(double degrees) {
+  return static_cast<int>(std::lround(degrees * 16));
+}
+
+}  // namespace
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const QRect box = ArcBox(x1, y1, x2, y2);
+  if (painter_ == nullptr || box.isNull()) return;
+  const auto [start, span] = ArcAngles(box, x3, y3, x4, y4);
   painter_->save();
   painter_->setRenderHint(QPainter::Antialiasing, false);
   painter_->setPen(QPen(ToQColor(penColor_), 0));
   painter_->setBrush(Qt::NoBrush);
-  painter_->drawArc(QRect(l, t, r - l - 1, b - t - 1), static_cast<int>(std::lround(start * 16)),
-                    static_cast<int>(std::lround(span * 16)));
+  painter_->drawArc(box, Sixteenths(start), Sixteenths(span));
   painter_->restore();
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  const QRect box = ArcBox(x1, y1, x2, y2);
+  if (painter_ == nullptr || box.isNull()) return;
+  painter_->save();
+  painter_->setRenderHint(QPainter::Antialiasing, false);
+  painter_->setPen(QPen(ToQColor(penColor_), 0));
+  painter_->setBrush(ToQColor(brushColor_));
+  painter_->drawEllipse(box);
+  painter_->restore();
+}
+
+void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const QRect box = ArcBox(x1, y1, x2, y2);
+  if (painter_ == nullptr || box.isNull()) return;
+  const auto [start, span] = ArcAngles(box, x3, y3, x4, y4);
+  painter_->save();
+  painter_->setRenderHint(QPainter::Antialiasing, false);
+  painter_->setPen(QPen(ToQColor(penColor_), 0));
+  painter_->setBrush(ToQColor(brushColor_));
+  if (span >= 360.0) {
+    painter_->drawEllipse(box);
+    painter_->restore();
+    return;
+  }
+  // The sector is the ellipse cut by a wedge reaching far beyond it, so that its arc is the
+  // ellipse's own outline (Qt's pie outline falls a pixel short on the right and bottom).
+  const double a = box.width() / 2.0, b = box.height() / 2.0;
+  const QPointF centre(box.left() + a + 0.5, box.top() + b + 0.5);  // of the middle pixel
+  const double far = 2.0 * (box.width() + box.height() + 2);
+  auto ray = [](double degrees) {
+    const double r = degrees * std::numbers::pi / 180.0;
+    return QPointF(std::cos(r), -std::sin(r));
+  };
+  QPolygonF wedge;
+  wedge << centre;
+  const int steps = std::max(2, static_cast<int>(std::ceil(span / 5.0)));
+  for (int i = 0; i <= steps; ++i)
+    wedge << centre + far * ray(start + span * i / steps);
+  QPainterPath clip;
+  clip.addPolygon(wedge);
+  painter_->setClipPath(clip, Qt::IntersectClip);
+  painter_->drawEllipse(box);
+  painter_->restore();
+  // The two radii, from the middle pixel to where each ray meets the ellipse.
+  const int cx = box.left() + box.width() / 2, cy = box.top() + box.height() / 2;
+  const TPoint pen = pen_;
+  for (double degrees : {start, start + span}) {
+    const QPointF d = ray(degrees);
+    const double t = 1.0 / std::hypot(d.x() / std::max(a, 0.5), d.y() / std::max(b, 0.5));
+    const int ex = static_cast<int>(std::lround(box.left() + a + t * d.x()));
+    const int ey = static_cast<int>(std::lround(box.top() + b + t * d.y()));
+    MoveTo(cx, cy);
+    LineTo(ex, ey);
+    SetPixel(ex, ey, penColor_);
+  }
+  pen_ = pen;
 }
 
 void TCanvas::TextOut(int x, int y, const QString& text) {

@@ -7,10 +7,10 @@
 //
 // TRect: a rectangle whose right and bottom edges are exclusive.
 //
-// TCanvas: pen colour, move-to/line-to (the end point is not set), fill rectangle, arc and text
-// over a QPainter that draws on a QImage or on a widget during its paint event. The canvas does
-// not own the painter; the painter must outlive it. Main thread only (a canvas over a QImage may be
-// used on any one thread at a time).
+// TCanvas: pen colour, move-to/line-to (the end point is not set), fill rectangle, arc, ellipse,
+// pie and text over a QPainter that draws on a QImage or on a widget during its paint event. The
+// canvas does not own the painter; the painter must outlive it. Main thread only (a canvas over a
+// QImage may be used on any one thread at a time).
 
 #include <QColor>
 #include <QFont>
@@ -148,6 +148,13 @@ class TCanvas {
   // counter-clockwise from where the ray from the centre through (x3, y3) meets it to where the
   // ray through (x4, y4) does, in the pen colour. Equal rays give the whole ellipse.
   void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
+  // The ellipse inscribed in the same box as Arc's, outlined in the pen colour and filled with the
+  // brush colour; the outline reaches the box's last column and row.
+  void Ellipse(int x1, int y1, int x2, int y2);
+  // The sector of that ellipse from the ray through (x3, y3) counter-clockwise to the ray through
+  // (x4, y4), outlined in the pen colour (arc and both radii) and filled with the brush colour;
+  // its arc is Ellipse's outline. Equal rays give the whole ellipse. The pen does not move.
+  void Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
   // Text with its top-left at (x, y), no background.
   void TextOut(int x, int y, const QString& text);
   // One line of text in r, clipped to it, aligned horizontally by `alignment` and to the top;

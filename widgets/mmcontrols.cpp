@@ -1,21 +1,86 @@
 #include "widgets/mmcontrols.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <utility>
 
+#include "widgets/accessibility.h"
+#include "widgets/pointers.h"
+
 namespace zq {
 
+namespace {
+
+bool ToMouseButton(Qt::MouseButton b, TMouseButton& out) {
+  switch (b) {
+    case Qt::LeftButton:
+      out = mbLeft;
+      return true;
+    case Qt::RightButton:
+      out = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      out = mbMiddle;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 TMMControl::TMMControl(QWidget* parent, TMMComponent* owner)
-    : QWidget(parent), TMMComponent(owner) {}
+    : QWidget(parent), TMMComponent(owner) {
+  InstallAccessibleFactory();
+}
 
 void TMMControl::SetColor(TColor value) {
   if (value == color_) return;
   color_ = value;
+  ColorChanged();
+}
+
+void TMMControl::ColorChanged() {
   update();
 }
 
 void TMMControl::SetBounds(int left, int top, int width, int height) {
   setGeometry(left, top, width, height);
+}
+
+void TMMControl::SetCursor(int value) {
+  cursor_ = value;
+  setCursor(PointerShape(value));
+}
+
+void TMMControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+void TMMControl::mousePressEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!ToMouseButton(event->button(), button)) return;
+  if (button == mbLeft) clickArmed_ = true;
+  const QPoint p = event->position().toPoint();
+  if (OnMouseDown) OnMouseDown(this, button, event->modifiers(), p.x(), p.y());
+}
+
+void TMMControl::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  if (OnMouseMove) OnMouseMove(this, event->modifiers(), p.x(), p.y());
+}
+
+void TMMControl::mouseReleaseEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!ToMouseButton(event->button(), button)) return;
+  const QPoint p = event->position().toPoint();
+  if (button == mbLeft && std::exchange(clickArmed_, false) && rect().contains(p)) Click();
+  if (OnMouseUp) OnMouseUp(this, button, event->modifiers(), p.x(), p.y());
+}
+
+void TMMControl::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && OnDblClick) OnDblClick(this);
+  mousePressEvent(event);
 }
 
 TMMBevelControl::TMMBevelControl(QWidget* parent, TMMComponent* owner)

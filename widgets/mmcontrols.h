@@ -2,8 +2,13 @@
 // The base classes of the system's widgets. All are QWidgets and TMMComponents (for the loading
 // bracket and design state); the Qt parent owns the widget. Main thread only.
 //
-// TMMControl: what every widget has: a background Color (TColor, repainted on change) and
-// SetBounds, the programmatic way to place it (subclasses that snap their size override it).
+// TMMControl: what every widget has: a background Color (TColor; a change calls ColorChanged,
+// which repaints), SetBounds, the programmatic way to place it (subclasses that snap their size
+// override it), a Cursor by the forms' pointer numbers (widgets/pointers.h), and the mouse events
+// of a plain control: OnMouseDown, OnMouseMove, OnMouseUp, OnClick (a left press and release on
+// the control, fired before OnMouseUp), OnDblClick. Subclasses that handle the mouse themselves
+// call the base's handlers first. Making the first widget installs the accessibility factory
+// (widgets/accessibility.h).
 //
 // TMMBevelControl: owns a TMMBevel, published as Bevel, for its whole life: created with the
 // defaults, hooked so that a change calls BevelChanged (default: repaint), unhooked before it is
@@ -31,16 +36,45 @@
 
 namespace zq {
 
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+
 class TMMControl : public QWidget, public TMMComponent {
  public:
+  using TNotifyEvent = std::function<void(TMMControl* sender)>;
+  using TMouseEvent = std::function<void(TMMControl* sender, TMouseButton button,
+                                         Qt::KeyboardModifiers shift, int x, int y)>;
+  using TMouseMoveEvent =
+      std::function<void(TMMControl* sender, Qt::KeyboardModifiers shift, int x, int y)>;
+
   explicit TMMControl(QWidget* parent = nullptr, TMMComponent* owner = nullptr);
 
   TColor Color() const { return color_; }
   void SetColor(TColor value);
   virtual void SetBounds(int left, int top, int width, int height);
+  // The pointer over the control, by number; a number without a shape shows the arrow.
+  int Cursor() const { return cursor_; }
+  void SetCursor(int value);
+
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseMoveEvent OnMouseMove;
+  TMouseEvent OnMouseUp;
+
+ protected:
+  virtual void ColorChanged();
+  // Fires OnClick.
+  virtual void Click();
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   TColor color_ = clBtnFace;
+  int cursor_ = 0;
+  bool clickArmed_ = false;
 };
 
 class TMMBevelControl : public TMMControl {

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <functional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -155,6 +156,45 @@ TEST(TCanvas, TextOutDrawsWithinItsMeasuredBoxWithoutBackground) {
     }
   EXPECT_GT(inside, 10);
   EXPECT_EQ(outside, 0);
+}
+
+// Ellipse and Pie take the box Arc takes: right and bottom exclusive, so the outline ends on the
+// box's last column and row.
+TEST(TCanvas, EllipseAndPieOutlineTheBoxUpToItsLastColumnAndRow) {
+  testing::QtApp();
+  auto draw = [](const std::function<void(TCanvas&)>& f) {
+    QImage img(24, 24, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    TCanvas c(&p);
+    c.SetPenColor(clRed);
+    c.SetBrushColor(clBlue);
+    f(c);
+    p.end();
+    return img;
+  };
+  auto extent = [](const QImage& img, TColor color) {
+    QRect r;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x)
+        if (PixelAt(img, x, y) == color) r |= QRect(x, y, 1, 1);
+    return r;
+  };
+  const QImage ellipse = draw([](TCanvas& c) { c.Ellipse(2, 3, 22, 17); });
+  EXPECT_EQ(extent(ellipse, clRed), QRect(QPoint(2, 3), QPoint(21, 16)));
+  EXPECT_EQ(PixelAt(ellipse, 12, 10), clBlue);
+  EXPECT_EQ(extent(ellipse, clBlue) & QRect(QPoint(2, 3), QPoint(21, 16)), extent(ellipse, clBlue));
+
+  // Equal rays: the whole ellipse.
+  EXPECT_EQ(draw([](TCanvas& c) { c.Pie(2, 3, 22, 17, 12, 3, 12, 3); }), ellipse);
+
+  // From three o'clock counter-clockwise to twelve: the upper right quarter.
+  const QImage quarter = draw([](TCanvas& c) { c.Pie(0, 0, 21, 21, 20, 10, 10, 0); });
+  const QRect fill = extent(quarter, clBlue), line = extent(quarter, clRed);
+  EXPECT_FALSE(fill.isEmpty());
+  EXPECT_GE(fill.left(), 10);
+  EXPECT_LE(fill.bottom(), 10);
+  EXPECT_EQ(line, QRect(QPoint(10, 0), QPoint(20, 10)));
 }
 
 }  // namespace

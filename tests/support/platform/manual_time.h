@@ -1,6 +1,7 @@
 #pragma once
 // Test doubles of the platform seams: a manual clock with timers that fire only when the test
-// advances time, a main-thread queue the test drains, and a recorder of operator messages.
+// advances time, a main-thread queue the test drains, and recorders of operator messages and of
+// the addresses given the browser.
 
 #include <atomic>
 #include <chrono>
@@ -101,6 +102,18 @@ class RecordedMessages final : public OperatorMessages {
   std::vector<Shown> shown;
 };
 
+// Records the addresses it is asked to open; `refusing` makes it answer as a desktop that could
+// not open them.
+class RecordedBrowser final : public WebBrowser {
+ public:
+  bool Open(const std::string& url) override {
+    opened.push_back(url);
+    return !refusing;
+  }
+  std::vector<std::string> opened;
+  bool refusing = false;
+};
+
 // Disk figures set by the test: one answer for every folder, or per folder (the longest folder
 // that is a prefix of the path asked wins); `failing` makes every query fail.
 class FakeDiskSpace final : public DiskSpace {
@@ -123,7 +136,8 @@ struct TestPlatform {
   QueuedMainThread mainThread;
   RecordedMessages messages;
   FakeDiskSpace disk;
-  Services services() { return Services{&time, &time, &mainThread, &messages, &disk}; }
+  RecordedBrowser browser;
+  Services services() { return Services{&time, &time, &mainThread, &messages, &disk, &browser}; }
 };
 
 }  // namespace zq::testing
