@@ -86,12 +86,12 @@ struct Player {
     auto output = std::make_unique<NullOutput>(paced ? &platform.time : nullptr, bufferSeconds);
     out = output.get();
     movie = std::make_unique<TActiveMovie>(platform.services(), std::move(output));
-    movie->OnOpenComplete = [this](TActiveMovie*) {
+    movie->OnOpenComplete = [this](TMediaControl*) {
       events.push_back("open " + movie->FileName());
       if (onOpen) onOpen();
     };
-    movie->OnNextFile = [this](TActiveMovie*) { events.push_back("next " + movie->FileName()); };
-    movie->OnError = [this](TActiveMovie*) { events.push_back("error"); };
+    movie->OnNextFile = [this](TMediaControl*) { events.push_back("next " + movie->FileName()); };
+    movie->OnError = [this](TMediaControl*) { events.push_back("error"); };
   }
 
   // Runs the posted calls until `done` holds; false after 20 s.
@@ -432,7 +432,7 @@ TEST_F(ActiveMovieTest, TheNextFileIsTheFileWhenItsFirstSampleIsHeard) {
   const std::string a = StageFile("a.mp3", 26460), b = StageFile("b.mp3", 26460, 26460);
   Player p(true);
   std::int64_t playedAtEvent = -1;
-  p.movie->OnNextFile = [&](TActiveMovie*) { playedAtEvent = p.out->PlayedFrames(); };
+  p.movie->OnNextFile = [&](TMediaControl*) { playedAtEvent = p.out->PlayedFrames(); };
   p.onOpen = [&] { p.movie->SetNextFileName(b); };
   p.movie->SetFileName(a);
   ASSERT_TRUE(p.Started());
