@@ -4,17 +4,24 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "audio/bladeenc.h"
 #include "platform/fileops.h"
+#include "player/activemovie.h"
+#include "tests/support/audio/mp3decode.h"
 #include "tests/support/platform/manual_time.h"
 #include "tests/support/platform/temp_dir.h"
+#include "tests/support/player/null_output.h"
 #include "tests/support/player/scripted_control.h"
+#include "tests/support/player/segment_files.h"
 
 namespace zq {
 namespace {
@@ -480,6 +487,73 @@ TEST_F(Player, TheRunOnStaysOnTheDayAndInTheFolderOfThePlay) {
   frm->EditView().diretorio = dir / "elsewhere";
   HearAndTick(596);
   EXPECT_EQ(am->calls.back(), "next " + InAudio("2512091410a2512091420.mp3"));
+}
+
+// ---- On the media control --------------------------------------------------------------------
+
+TEST(PlayerOnTheMediaControl, RunsOnIntoTheNextSegmentWithEverySampleOnce) {
+  // Two segments of one recording, two seconds each, as the recorder writes them (tagged); the
+  // media control on the null output, paced by the manual clock that also drives the timer.
+  beSetLibraryName("libmp3lame.so.0");
+  TestPlatform platform;
+  TempDir dir;
+  const std::string audio = dir / "Audio";
+  ASSERT_TRUE(EnsureFolder(audio));
+  const std::string a = JoinPath(audio, "2512091400a2512091401.mp3"),
+                    b = JoinPath(audio, "2512091401a2512091402.mp3");
+  constexpr std::size_t kFrames = 86 * 1024;
+  ASSERT_TRUE(
+      testing::EncodeRunWithStage({a, b}, testing::Tone(2 * kFrames, 2, 44100), 2, br128, kFrames));
+  testing::NullOutput* out = nullptr;
+  PlayerEnvironment env;
+  env.services = platform.services();
+  env.iniPath = dir / "cfg.ini";
+  env.makeControl = [&] {
+    auto output = std::make_unique<testing::NullOutput>(&platform.time);
+    out = output.get();
+    return std::make_unique<TActiveMovie>(platform.services(), std::move(output));
+  };
+  TFrmPlay frm(std::move(env));
+  frm.FormCreate();
+  frm.FormShow();
+  frm.EditView().diretorio = audio;
+  frm.EditView().ledHora = 14;
+  frm.EditView().ledMinuto = 0;
+
+  // Runs the posted calls until `done`; false after 20 s of real time.
+  const auto until = [&](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      platform.mainThread.ProcessPending();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+  };
+  frm.BTocarClick();
+  ASSERT_TRUE(until([&] { return frm.Playing && out->Written() > 0; }));
+  std::vector<std::string> shown;
+  for (int t = 0; t < 8000 && !frm.View().bTocarEnabled; t += 50) {
+    platform.time.AdvanceMs(50);
+    const std::uint64_t poke = out->Poke();
+    ASSERT_TRUE(until([&] { return out->Settled(poke); }));
+    if (shown.empty() || shown.back() != frm.View().meMusica) shown.push_back(frm.View().meMusica);
+  }
+  EXPECT_TRUE(frm.View().bTocarEnabled) << "the day's last segment ended";
+  EXPECT_EQ(shown.back(), "00:00:00");
+  EXPECT_EQ(shown, (std::vector<std::string>{"00:00:00", "14:00:00", "14:00:01", "14:00:02",
+                                             "14:01:00", "14:01:01", "14:01:02", "00:00:00"}));
+  EXPECT_EQ(platform.messages.shown.size(), 0u);
+
+  std::vector<std::int16_t> want = testing::DecodeFile(a, true).pcm;
+  const std::vector<std::int16_t> second = testing::DecodeFile(b, true).pcm;
+  want.insert(want.end(), second.begin(), second.end());
+  const std::vector<std::int16_t> played = out->Played();
+  EXPECT_EQ(played.size(), 2 * 2 * kFrames) << "every sample recorded, once";
+  EXPECT_TRUE(played == want);
+  const std::vector<std::string> events = out->Events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "open 44100 2"), 1)
+      << "one device from the first sample to the last";
 }
 
 }  // namespace
