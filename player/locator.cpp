@@ -60,7 +60,7 @@ bool IsFolder(const std::string& path) {
 }  // namespace
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
-  // Greedy with one step back to the last "*": linear for the patterns used here.
+  // Greedy, stepping back to the last "*" on a mismatch.
   std::size_t n = 0, p = 0, star = std::string::npos, resume = 0;
   while (n < name.size()) {
     if (p < pattern.size() && pattern[p] == '*') {

@@ -6,8 +6,10 @@
 //
 // Names are listed from the folder by a pattern ("*" any run of characters, "?" any one), without
 // regard to case, as the system's file search matched them; folders and names beginning with "."
-// are left out, and the rest are sorted in ascending text order without regard to case. A name
-// whose time fields are not valid times (a stray file that fits the pattern) is passed over.
+// are left out, and the rest are sorted in ascending text order without regard to case, a
+// finished name's "-2", "-3" ... copies (segments that took a name already taken) right after it
+// in that order. A name whose time fields are not valid times (a stray file that fits the
+// pattern) is passed over.
 
 #include <string>
 #include <vector>
