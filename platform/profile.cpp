@@ -1,6 +1,7 @@
 #include "platform/profile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,6 +129,36 @@ void SetLine(Lines& l, const std::string& section, const std::string& key,
   }
 }
 
+// An advisory lock held over a read-modify-write of a file, so that two programs writing their
+// own keys at once never lose each other's: the rename replaces the file itself, so the lock is
+// taken on its folder. Released when closed.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& file) {
+    const auto slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : file.substr(0, slash);
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
 }  // namespace
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
@@ -174,6 +205,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
 
 void TIniFile::WriteStrings(const std::vector<TIniValue>& values) {
   const std::string failure = "Unable to write to " + fileName_;
+  const FolderLock lock(fileName_);
+  if (!lock.Held()) throw EIniFileException(failure);
   Lines l;
   struct stat st {};
   const bool exists = ::stat(fileName_.c_str(), &st) == 0;

@@ -7,7 +7,9 @@
 //
 // Every call reads the file afresh, so an edit made by another program is seen at the next call.
 // A write replaces the file atomically (a temporary file in the same folder, flushed, then
-// renamed over it), so a crash never leaves half a file. Main thread only.
+// renamed over it), so a crash never leaves half a file, and holds an advisory lock (flock) on
+// the file's folder from its read to its rename, so two programs writing their own keys at once
+// (the recorder and the player share cfg.ini) never lose each other's. Main thread only.
 
 #include <stdexcept>
 #include <string>
@@ -36,7 +38,8 @@ class TIniFile {
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue = {}) const;
   // EIniFileException "Unable to write to <file>" when the file or its folder cannot be written
-  // (a file without any write permission bit counts as read-only, also for root).
+  // (a file without any write permission bit counts as read-only, also for root) or its folder
+  // cannot be opened for the lock.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   // Several keys in one replacement of the file, each as WriteString would, in the order given:
   // the file holds all of them or, on a failure (the same exception), none.

@@ -48,43 +48,38 @@
 #include <thread>
 
 #include "platform/services.h"
+#include "player/mediacontrol.h"
 #include "player/playbackoutput.h"
 
 namespace zq {
 
-enum TMoviePlayState { mpStopped, mpPaused, mpRunning };
-
-class TActiveMovie {
+class TActiveMovie final : public TMediaControl {
  public:
-  using TMovieEvent = std::function<void(TActiveMovie* sender)>;
-
   // `services` must give mainThread and messages. `output` null means the ALSA "default" device.
   explicit TActiveMovie(const Services& services = DefaultServices(),
                         std::unique_ptr<TPlaybackOutput> output = nullptr);
-  ~TActiveMovie();
-  TActiveMovie(const TActiveMovie&) = delete;
-  TActiveMovie& operator=(const TActiveMovie&) = delete;
+  ~TActiveMovie() override;
 
   // Empty when no file was ever given.
-  const std::string& FileName() const { return fileName_; }
-  void SetFileName(const std::string& path);
+  const std::string& FileName() const override { return fileName_; }
+  void SetFileName(const std::string& path) override;
   // In seconds; 0 while no file is open.
-  double Duration() const;
-  double CurrentPosition() const;
-  void SetCurrentPosition(double seconds);
+  double Duration() const override;
+  double CurrentPosition() const override;
+  void SetCurrentPosition(double seconds) override;
   // The end of the playing range: the whole file.
-  double SelectionEnd() const { return Duration(); }
+  double SelectionEnd() const override { return Duration(); }
 
-  void Run();
-  void Pause();
-  void Stop();
+  void Run() override;
+  void Pause() override;
+  void Stop() override;
   // Running from the open on, until Pause or Stop; stopped by a failure.
-  TMoviePlayState PlayState() const;
+  TMoviePlayState PlayState() const override;
 
   // The queued file; empty when none. Setting the name already queued keeps it as it is; an
   // empty name drops the queue. Ignored while no file is open or opening.
-  const std::string& NextFileName() const { return nextName_; }
-  void SetNextFileName(const std::string& path);
+  const std::string& NextFileName() const override { return nextName_; }
+  void SetNextFileName(const std::string& path) override;
 
   // The same in samples of the current file, and its rate.
   long Rate() const { return rate_; }
@@ -92,10 +87,6 @@ class TActiveMovie {
   std::int64_t Position() const;
   // Underruns of the device recovered so far.
   std::int64_t Underruns() const;
-
-  TMovieEvent OnOpenComplete;
-  TMovieEvent OnNextFile;
-  TMovieEvent OnError;
 
  private:
   class Engine;

@@ -4,9 +4,10 @@
 
 #include "platform/fileops.h"
 #include "platform/profile.h"
+#include "platform/segments.h"
+#include "recorder/formattext.h"
 #include "recorder/housekeeping.h"
 #include "recorder/priority.h"
-#include "recorder/segments.h"
 
 namespace zq {
 namespace {

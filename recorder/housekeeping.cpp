@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "platform/fileops.h"
-#include "recorder/segments.h"
+#include "platform/segments.h"
 
 namespace zq {
 namespace {

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "recorder/segments.h"
+#include "platform/segments.h"
 #include "tests/support/audio/mp3decode.h"
 #include "tests/support/audio/onair.h"
 #include "tests/support/platform/temp_dir.h"

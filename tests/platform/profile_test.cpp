@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/support/platform/temp_dir.h"
 
@@ -116,6 +118,43 @@ TEST(TIniFile, AnAtomicWriteLeavesNoTemporaryFilesAndKeepsThePermissions) {
   ASSERT_EQ(::stat((dir / "cfg.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(ini.ReadString("Geral", "N"), "19");
+}
+
+TEST(TIniFile, TwoProcessesWritingTheirOwnKeysAtOnceLoseNone) {
+  // The recorder and the player share cfg.ini: each writes its keys while the other may be
+  // writing, and a write is a read, a change and a replacement of the whole file.
+  TempDir dir;
+  dir.Write("cfg.ini", "[Geral]\nLocal=/srv/audio\n");
+  constexpr int kKeys = 60;
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = ::fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      int code = 0;
+      try {
+        TIniFile ini(dir / "cfg.ini");
+        for (int k = 0; k < kKeys; ++k)
+          ini.WriteString(c == 0 ? "Geral" : "Player", "K" + std::to_string(k), std::to_string(c));
+      } catch (...) {
+        code = 1;
+      }
+      ::_exit(code);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write failed";
+  }
+  TIniFile ini(dir / "cfg.ini");
+  int lost = 0;
+  for (int k = 0; k < kKeys; ++k) {
+    lost += ini.ReadString("Geral", "K" + std::to_string(k)) != "0";
+    lost += ini.ReadString("Player", "K" + std::to_string(k)) != "1";
+  }
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(ini.ReadString("Geral", "Local"), "/srv/audio");
 }
 
 }  // namespace

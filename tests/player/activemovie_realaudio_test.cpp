@@ -75,7 +75,7 @@ TEST(ActiveMovieRealAudio, PlaysIntoTheDefaultDeviceHoldsItsPositionWhenPausedAn
   Recording recording;
   TActiveMovie movie(platform.services());
   Steady::time_point opened{};
-  movie.OnOpenComplete = [&](TActiveMovie*) { opened = Steady::now(); };
+  movie.OnOpenComplete = [&](TMediaControl*) { opened = Steady::now(); };
   movie.SetFileName(path);
 
   // The position is the sample being heard: never ahead of the time since it may have begun.
@@ -130,7 +130,7 @@ TEST(ActiveMovieRealAudio, ADeviceThatCannotBeOpenedIsShownWithTheSystemsReason)
   testing::TestPlatform platform;
   TActiveMovie movie(platform.services(), MakeAlsaPlaybackOutput(name));
   bool failed = false;
-  movie.OnError = [&](TActiveMovie*) { failed = true; };
+  movie.OnError = [&](TMediaControl*) { failed = true; };
   movie.SetFileName(path);
   ASSERT_TRUE(platform.mainThread.WaitAndRun(std::chrono::seconds(10)));  // the open-complete
   const auto deadline = Steady::now() + std::chrono::seconds(10);

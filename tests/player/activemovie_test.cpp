@@ -32,10 +32,6 @@ using Pcm = std::vector<std::int16_t>;
 
 constexpr std::int64_t kLead = TMp3Source::kUntaggedDelay;
 
-std::string Fixture(const std::string& name) {
-  return std::string(ZQ_SOURCE_DIR) + "/tests/player/data/" + name;
-}
-
 std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -86,12 +82,12 @@ struct Player {
     auto output = std::make_unique<NullOutput>(paced ? &platform.time : nullptr, bufferSeconds);
     out = output.get();
     movie = std::make_unique<TActiveMovie>(platform.services(), std::move(output));
-    movie->OnOpenComplete = [this](TActiveMovie*) {
+    movie->OnOpenComplete = [this](TMediaControl*) {
       events.push_back("open " + movie->FileName());
       if (onOpen) onOpen();
     };
-    movie->OnNextFile = [this](TActiveMovie*) { events.push_back("next " + movie->FileName()); };
-    movie->OnError = [this](TActiveMovie*) { events.push_back("error"); };
+    movie->OnNextFile = [this](TMediaControl*) { events.push_back("next " + movie->FileName()); };
+    movie->OnError = [this](TMediaControl*) { events.push_back("error"); };
   }
 
   // Runs the posted calls until `done` holds; false after 20 s.
@@ -155,12 +151,23 @@ class ActiveMovieTest : public ::testing::Test {
  protected:
   void SetUp() override { beSetLibraryName("libmp3lame.so.0"); }
 
-  // One second of the tone through the encoder stage, 32 kbps (the bit reservoir reaches
-  // furthest back at the lowest rate).
+  // One second of the tone through the encoder stage, 32 kbps: no tag (no room for it at that
+  // rate), and the bit reservoir reaches furthest back.
   std::string StageFile(const std::string& name = "stage.mp3", std::size_t frames = 44100,
                         std::size_t from = 0) {
     EXPECT_TRUE(
         testing::EncodeWithStage(dir_ / name, testing::Tone(frames, 2, 44100, from), 2, br32));
+    return dir_ / name;
+  }
+  // One second through the encoder stage at 128 kbps: finished, it begins with its Info frame.
+  std::string TaggedFile(const std::string& name = "tagged.mp3") {
+    EXPECT_TRUE(testing::EncodeWithStage(dir_ / name, testing::Tone(44100, 2, 44100), 2, br128));
+    return dir_ / name;
+  }
+  // The same as a kill -9 leaves it: the placeholder Info frame never rewritten, no flush.
+  std::string CrashedFile(const std::string& name = "crashed.mp3") {
+    EXPECT_TRUE(
+        testing::EncodeCrashedWithStage(dir_ / name, testing::Tone(44100, 2, 44100), 2, br128));
     return dir_ / name;
   }
   // One second of the tone through the binding at 24000 Hz, 8 kbps.
@@ -181,12 +188,15 @@ TEST_F(ActiveMovieTest, LengthsAreExactInTrimmedSamples) {
     long rate;
     std::int64_t length;
   };
-  const std::string stage = StageFile(), binding = BindingFile();
-  const testing::Decoded s = testing::DecodeFile(stage), b = testing::DecodeFile(binding);
+  const std::string stage = StageFile(), binding = BindingFile(), crashed = CrashedFile();
+  const testing::Decoded s = testing::DecodeFile(stage), b = testing::DecodeFile(binding),
+                         c = testing::DecodeFile(crashed);
+  ASSERT_EQ(c.samples % 1152, 0) << "the decoder passes over the placeholder and trims nothing";
   const Case cases[] = {
       {"encoder stage, 44100 Hz, no tag", stage, 44100, s.samples - kLead},
       {"binding, 24000 Hz, no tag", binding, 24000, b.samples - kLead},
-      {"tagged by the encoder", Fixture("tone_a.mp3"), 44100, 22050},  // what was encoded
+      {"encoder stage, tagged", TaggedFile(), 44100, 44100},  // what was encoded
+      {"as a kill -9 left it", crashed, 44100, c.samples - kLead},
   };
   Player p;
   for (const Case& k : cases) {
@@ -209,7 +219,8 @@ TEST_F(ActiveMovieTest, ASeekInTheOpenHandlerDecidesTheFirstSampleHeardAndMatche
   const File files[] = {
       {"encoder stage, 44100 Hz", StageFile(), false, 1152},
       {"binding, 24000 Hz", BindingFile(), false, 576},
-      {"tagged", Fixture("tone_a.mp3"), true, 1152},
+      {"encoder stage, tagged", TaggedFile(), true, 1152},
+      {"as a kill -9 left it", CrashedFile(), false, 1152},
   };
   for (const File& f : files) {
     std::int64_t length = 0;
@@ -226,7 +237,7 @@ TEST_F(ActiveMovieTest, ASeekInTheOpenHandlerDecidesTheFirstSampleHeardAndMatche
     const Target targets[] = {
         {"the start", 0},
         {"inside the first frame", 100},
-        {"a frame boundary", 3 * f.spf - kLead},  // both kinds of file lead by 1105
+        {"a frame boundary", 3 * f.spf - kLead},  // a tag says 576 + 529 = 1105 too
         {"the last frame", length - 200},
         {"the end", length},
         {"beyond the end", length + 1000},
@@ -389,10 +400,14 @@ TEST_F(ActiveMovieTest, TwoFilesCutFromOneStreamPlayAsThatStreamWithNothingBetwe
     bool tagged;
     std::size_t cut;  // where the stream was cut, in frames
   };
+  // Two segments of one recording, as the recorder writes them: one encoder stream switched
+  // from one file to the next between two capture buffers.
+  ASSERT_TRUE(testing::EncodeRunWithStage({dir_ / "run_a.mp3", dir_ / "run_b.mp3"},
+                                          testing::Tone(2 * 26624, 2, 44100), 2, br128, 26624));
   const Case cases[] = {
       {"encoder stage, no tag", StageFile("a.mp3", 26460), StageFile("b.mp3", 26460, 26460), false,
        26460},
-      {"tagged", Fixture("tone_a.mp3"), Fixture("tone_b.mp3"), true, 22050},
+      {"recorder segments, tagged", dir_ / "run_a.mp3", dir_ / "run_b.mp3", true, 26624},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
@@ -415,6 +430,7 @@ TEST_F(ActiveMovieTest, TwoFilesCutFromOneStreamPlayAsThatStreamWithNothingBetwe
     const double padding = static_cast<double>(lengthA) - static_cast<double>(k.cut);
     if (k.tagged) {
       EXPECT_EQ(padding, 0);
+      EXPECT_EQ(played.size() / 2, 2 * k.cut) << "every sample recorded, once";
     } else {
       EXPECT_GT(padding, 0);
       EXPECT_LT(padding, 2 * 1152);
@@ -432,7 +448,7 @@ TEST_F(ActiveMovieTest, TheNextFileIsTheFileWhenItsFirstSampleIsHeard) {
   const std::string a = StageFile("a.mp3", 26460), b = StageFile("b.mp3", 26460, 26460);
   Player p(true);
   std::int64_t playedAtEvent = -1;
-  p.movie->OnNextFile = [&](TActiveMovie*) { playedAtEvent = p.out->PlayedFrames(); };
+  p.movie->OnNextFile = [&](TMediaControl*) { playedAtEvent = p.out->PlayedFrames(); };
   p.onOpen = [&] { p.movie->SetNextFileName(b); };
   p.movie->SetFileName(a);
   ASSERT_TRUE(p.Started());
@@ -505,14 +521,16 @@ TEST_F(ActiveMovieTest, AnotherRateOrChannelCountReopensTheDevice) {
 }
 
 TEST_F(ActiveMovieTest, AFileCutShortPlaysToItsLastWholeFrameAndRunsOn) {
-  const std::string whole = StageFile("whole.mp3", 22050), next = StageFile("next.mp3", 22050);
+  const std::string whole = StageFile("whole.mp3", 22050), crashed = CrashedFile();
+  const std::string next = TaggedFile("next.mp3");  // the recorder's next segment
   struct Case {
     std::string what;
     std::vector<std::uint8_t> bytes;
-    std::string playsAs;  // a file whose decoding is what the control must play
+    std::string playsAs;  // a file whose decoding is what the control must play; empty: itself
+    std::string cutFrom;  // a file whose decoding has the one frame more that was cut
   };
   std::vector<std::uint8_t> cut = ReadBytes(whole);
-  cut.resize(cut.size() - 50);  // into the last frame, as a kill -9 leaves it
+  cut.resize(cut.size() - 50);  // into the last frame
   const std::string part = StageFile("part.mp3", 11025);
   std::vector<std::uint8_t> garbage = ReadBytes(part);
   const std::string text(3000, 'x');
@@ -520,17 +538,18 @@ TEST_F(ActiveMovieTest, AFileCutShortPlaysToItsLastWholeFrameAndRunsOn) {
   const std::vector<std::uint8_t> rest = ReadBytes(whole);
   garbage.insert(garbage.end(), rest.begin(), rest.end());
   const Case cases[] = {
-      {"cut in the middle of a frame", cut, ""},
-      {"garbage in the middle", garbage, part},
+      {"cut in the middle of a frame", cut, "", whole},
+      // The encoder's output stops inside a frame, and its placeholder tag was never rewritten.
+      {"as a kill -9 leaves it", ReadBytes(crashed), "", ""},
+      {"garbage in the middle", garbage, part, ""},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
     const std::string path = dir_ / "damaged.mp3";
     WriteBytes(path, k.bytes);
-    const testing::Decoded full = testing::DecodeFile(whole);
-    const testing::Decoded damaged = testing::DecodeFile(path);
-    if (k.playsAs.empty()) {
-      ASSERT_EQ(damaged.samples, full.samples - 1152) << "the cut frame";
+    if (!k.cutFrom.empty()) {
+      ASSERT_EQ(testing::DecodeFile(path).samples, testing::DecodeFile(k.cutFrom).samples - 1152)
+          << "the cut frame";
     }
     const Pcm want = Expected(k.playsAs.empty() ? path : k.playsAs, false);
     Player p;
@@ -540,28 +559,10 @@ TEST_F(ActiveMovieTest, AFileCutShortPlaysToItsLastWholeFrameAndRunsOn) {
     EXPECT_EQ(p.movie->Length(), static_cast<std::int64_t>(want.size() / 2));
     ASSERT_TRUE(p.Until([&] { return p.Saw("next " + next); }));
     ASSERT_TRUE(p.PlayedOut());
-    EXPECT_TRUE(SameSound(p.out->Played(), Concat(want, Expected(next, false))));
+    EXPECT_TRUE(SameSound(p.out->Played(), Concat(want, Expected(next, true))));
+    EXPECT_EQ(p.out->Events().front(), "open 44100 2");
     EXPECT_EQ(p.platform.messages.shown.size(), 0u);
   }
-}
-
-TEST_F(ActiveMovieTest, AFileWhosePlaceholderTagWasNeverRewrittenLosesTheLeadOnly) {
-  // The tag frame as it stands before the file is finished: an Info frame that says nothing.
-  std::vector<std::uint8_t> bytes = ReadBytes(Fixture("tone_a.mp3"));
-  const std::size_t info = std::string(bytes.begin(), bytes.begin() + 64).find("Info");
-  ASSERT_NE(info, std::string::npos);
-  std::fill(bytes.begin() + static_cast<long>(info) + 4, bytes.begin() + 208, 0);
-  const std::string path = dir_ / "placeholder.mp3";
-  WriteBytes(path, bytes);
-  const testing::Decoded d = testing::DecodeFile(path);
-  ASSERT_EQ(d.samples % 1152, 0) << "the decoder skips the tag frame and trims nothing";
-
-  Player p;
-  p.movie->SetFileName(path);
-  ASSERT_TRUE(p.Opened());
-  EXPECT_EQ(p.movie->Length(), d.samples - kLead);
-  ASSERT_TRUE(p.PlayedOut());
-  EXPECT_TRUE(SameSound(p.out->Played(), Expected(path, false)));
 }
 
 // ---- Failures ---------------------------------------------------------------------------------

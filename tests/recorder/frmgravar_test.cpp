@@ -10,7 +10,7 @@
 
 #include "audio/bladeenc.h"
 #include "platform/fileops.h"
-#include "recorder/segments.h"
+#include "platform/segments.h"
 #include "tests/audio/fakeenc/fakeenc_loader.h"
 #include "tests/support/audio/mp3decode.h"
 #include "tests/support/audio/scripted_wavein.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recorder/segments.h"
+#include "recorder/formattext.h"
 #include "tests/support/platform/manual_time.h"
 #include "tests/support/platform/temp_dir.h"
 
@@ -64,48 +64,6 @@ TEST(Settings, NumbersAreDecimalIntegersOrTheKeysDefaultWithTheConversionMessage
   EXPECT_EQ(SettingInt(s, skDiasRec, m), 30);
   EXPECT_EQ(SettingInt(s, skControle, m), 0);
   EXPECT_EQ(m.Texts().front(), "'' is not a valid integer value");
-}
-
-TEST(SegmentNames, AreCutFromTheDateAndTimeTexts) {
-  struct Case {
-    TDateTime at;
-    const char* stem;
-  };
-  const Case cases[] = {
-      {EncodeDateTime(2009, 12, 25, 14, 5, 0), "2512091405"},
-      {EncodeDateTime(2009, 12, 31, 23, 55, 59, 999), "3112092355"},
-      {EncodeDateTime(2010, 1, 1, 0, 5, 0), "0101100005"},
-      {EncodeDateTime(2026, 12, 10, 9, 0, 30), "1012260900"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(NameStem(c.at), c.stem);
-  EXPECT_EQ(RunningName("2512091405"), "2512091405.mp3");
-  EXPECT_EQ(FinishedName("3112092355", "0101100005"), "3112092355a0101100005.mp3");
-  EXPECT_EQ(FinishedName("2512091405", "2512091405", 2), "2512091405a2512091405-2.mp3");
-
-  struct NameCase {
-    const char* name;
-    bool running, finished;
-  };
-  const NameCase names[] = {
-      {"2512091405.mp3", true, false},
-      {"2512091405a2512091415.mp3", false, true},
-      {"251209140.mp3", false, false},
-      {"2512091405.MP3", false, false},
-      {"2512091405a251209141.mp3", false, false},
-      {"x512091405.mp3", false, false},
-      {"2512091405b2512091415.mp3", false, false},
-      {"2512091405.mp3.part", false, false},
-      {"2512091405a2512091415-2.mp3", false, true},
-      {"2512091405a2512091415-12.mp3", false, true},
-      {"2512091405a2512091415-.mp3", false, false},
-      {"2512091405a2512091415-2x.mp3", false, false},
-      {"2512091405a2512091415_2.mp3", false, false},
-  };
-  for (const auto& n : names) {
-    EXPECT_EQ(IsRunningSegmentName(n.name), n.running) << n.name;
-    EXPECT_EQ(IsFinishedSegmentName(n.name), n.finished) << n.name;
-  }
 }
 
 TEST(FormatText, ScrollsInFromTheRightWithTheRateAndTheChannels) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <iterator>
 
 #include "audio/bladeenc.h"
 #include "audio/mmutils.h"
@@ -22,8 +23,12 @@ std::vector<std::int16_t> Tone(std::size_t frames, int channels, long rate, std:
   return v;
 }
 
-bool EncodeWithStage(const std::string& path, const std::vector<std::int16_t>& pcm, int channels,
-                     TMMBitrates bitrate) {
+namespace {
+
+// One recording through the stage: switched to the next path every `framesPerFile` frames (0:
+// never); with `crashed`, the last file's bytes as they stood before the stop go back over it.
+bool Encode(const std::vector<std::string>& paths, const std::vector<std::int16_t>& pcm,
+            int channels, TMMBitrates bitrate, std::size_t framesPerFile, bool crashed) {
   TestPlatform platform;
   LogDevice device{"device", nullptr};
   TMMMP3Encoder encoder{nullptr, platform.services()};
@@ -32,14 +37,20 @@ bool EncodeWithStage(const std::string& path, const std::vector<std::int16_t>& p
   device.SetOutput(&encoder);
   device.SetWaveFormat(&format);
   device.SetBufferSize(4096);
-  encoder.SetFileName(path);
+  encoder.SetFileName(paths.front());
   encoder.SetBitrate(bitrate);
+  const std::size_t frameBytes = 2 * static_cast<std::size_t>(channels);
+  std::string left;
   try {
     device.ChainOpened();
     device.ChainStarted();
     std::vector<char> buffer(4096);
     const auto* bytes = reinterpret_cast<const char*>(pcm.data());
+    std::size_t file = 0;
     for (std::size_t at = 0; at < pcm.size() * 2; at += buffer.size()) {
+      if (framesPerFile > 0 && at > 0 && at % (framesPerFile * frameBytes) == 0 &&
+          file + 1 < paths.size())
+        encoder.SwitchFile(paths[++file]);
       const std::size_t n = std::min(buffer.size(), pcm.size() * 2 - at);
       std::memcpy(buffer.data(), bytes + at, n);
       TWaveHdr h{};
@@ -48,12 +59,39 @@ bool EncodeWithStage(const std::string& path, const std::vector<std::int16_t>& p
       h.dwBytesRecorded = static_cast<std::uint32_t>(n);
       device.BufferReady(&h);
     }
+    if (crashed) {
+      std::ifstream in(paths.back(), std::ios::binary);
+      left.assign(std::istreambuf_iterator<char>(in), {});
+    }
     device.ChainStopped();
     device.ChainClosed();
   } catch (const std::exception&) {
     return false;
   }
+  if (crashed) {
+    std::ofstream out(paths.back(), std::ios::binary | std::ios::trunc);
+    out << left;
+    if (!out) return false;
+  }
   return true;
+}
+
+}  // namespace
+
+bool EncodeWithStage(const std::string& path, const std::vector<std::int16_t>& pcm, int channels,
+                     TMMBitrates bitrate) {
+  return Encode({path}, pcm, channels, bitrate, 0, false);
+}
+
+bool EncodeRunWithStage(const std::vector<std::string>& paths, const std::vector<std::int16_t>& pcm,
+                        int channels, TMMBitrates bitrate, std::size_t framesPerFile) {
+  return framesPerFile * 2 * static_cast<std::size_t>(channels) % 4096 == 0 &&
+         Encode(paths, pcm, channels, bitrate, framesPerFile, false);
+}
+
+bool EncodeCrashedWithStage(const std::string& path, const std::vector<std::int16_t>& pcm,
+                            int channels, TMMBitrates bitrate) {
+  return Encode({path}, pcm, channels, bitrate, 0, true);
 }
 
 bool EncodeWithBinding(const std::string& path, const std::vector<std::int16_t>& pcm, int channels,

@@ -1,4 +1,6 @@
-#include "recorder/segments.h"
+#include "platform/segments.h"
+
+#include <stdexcept>
 
 namespace zq {
 namespace {
@@ -16,10 +18,8 @@ bool EndsWithMp3(const std::string& s, std::size_t at) {
 }  // namespace
 
 std::string NameStem(TDateTime moment) {
-  const std::string date = FormatShortDate(moment);  // dd/MM/yyyy
-  const std::string time = FormatLongTime(moment);   // hh:mm:ss
-  return date.substr(0, 2) + date.substr(3, 2) + date.substr(8, 2) + time.substr(0, 2) +
-         time.substr(3, 2);
+  const std::string time = FormatLongTime(moment);  // hh:mm:ss
+  return DayText(moment) + time.substr(0, 2) + time.substr(3, 2);
 }
 
 std::string RunningName(const std::string& startStem) {
@@ -43,15 +43,23 @@ bool IsFinishedSegmentName(const std::string& n) {
   return end > 22 && EndsWithMp3(n, end);
 }
 
-std::string KbpsText(int formato) {
-  static const char* const kKbps[14] = {"32",  "40",  "48",  "56",  "64",  "80",  "96",
-                                        "112", "128", "160", "192", "224", "256", "320"};
-  return formato >= 0 && formato < 14 ? kKbps[formato] : "";
+std::string DayText(TDateTime date) {
+  const std::string text = FormatShortDate(date);  // dd/MM/yyyy
+  return text.substr(0, 2) + text.substr(3, 2) + text.substr(8, 2);
 }
 
-std::string FormatText(int formato, bool stereo) {
-  return std::string(20, ' ') + "MP3" + ": " + KbpsText(formato) + " Kbps, " +
-         (stereo ? "Stereo" : "Mono");
+bool SegmentTimes(const std::string& n, TDateTime& start, TDateTime& end) {
+  if (!Digits(n, 6, 4) || !Digits(n, 17, 4)) return false;
+  const auto field = [&](std::size_t at) { return (n[at] - '0') * 10 + (n[at + 1] - '0'); };
+  try {
+    const TDateTime s = EncodeTime(field(6), field(8), 0);
+    const TDateTime e = EncodeTime(field(17), field(19), 0);
+    start = s;
+    end = e;
+    return true;
+  } catch (const std::invalid_argument&) {
+    return false;  // 25:00, 14:60
+  }
 }
 
 }  // namespace zq
