@@ -16,7 +16,8 @@ class FeedGate {
  public:
   explicit FeedGate(const QWidget* widget) : widget_(widget) {}
 
-  void Set(bool wanted) { wanted_.store(wanted, std::memory_order_relaxed); }
+  // True when the answer changed.
+  bool Set(bool wanted) { return wanted_.exchange(wanted, std::memory_order_relaxed) != wanted; }
   // Any thread.
   bool Wanted() const { return wanted_.load(std::memory_order_relaxed); }
   // Wanted, and called on the widget's thread.

@@ -137,7 +137,8 @@ class PeakHold {
 // when destroyed or by Unregister (which a display calls first in its destructor). The tick only
 // adds one to a counter. While not ticking (SetTicking(false): disabled, no marks) the client
 // holds exactly one suspension of the timer, and ticks already counted are dropped. If the timer
-// cannot start, marks simply never fall. Main thread, except the tick.
+// cannot start, marks simply never fall. A display with many marks (a spectrum's bars) takes the
+// count once and applies it to each of them. Main thread, except the tick.
 class PeakTicks {
  public:
   explicit PeakTicks(TMMSharedTimer& timer);

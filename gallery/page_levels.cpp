@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -23,8 +22,8 @@ using namespace levels;
 
 constexpr int kRate = 44100;
 
-// 16-bit stereo PCM: a tone of 11025 Hz (its crests fall on samples) at the given peak levels in
-// dB below full scale, or a full-scale square wave for overload, for `ms` milliseconds.
+// 16-bit stereo PCM for `ms` milliseconds: a tone of 11025 Hz (its crests fall on samples) at the
+// given peak levels in dB below full scale.
 std::vector<std::int16_t> Tone(double leftDb, double rightDb, int ms) {
   const int frames = kRate * ms / 1000;
   std::vector<std::int16_t> pcm(2 * static_cast<std::size_t>(frames));
@@ -37,6 +36,7 @@ std::vector<std::int16_t> Tone(double leftDb, double rightDb, int ms) {
   return pcm;
 }
 
+// A full-scale square wave on both channels.
 std::vector<std::int16_t> Overload(int ms) {
   std::vector<std::int16_t> pcm(2 * static_cast<std::size_t>(kRate * ms / 1000));
   for (std::size_t i = 0; i < pcm.size(); ++i)
