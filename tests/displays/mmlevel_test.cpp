@@ -367,8 +367,9 @@ TEST_F(LevelTest, GainMinusEightEmptiesTheBarAndValueReadsZeroThere) {
   EXPECT_EQ(gainOverflows, 1);
   EXPECT_EQ(pcmOverflows, 0);
   EXPECT_EQ(l->BarLength(), l->Spots());
+  Feed(l, 32767);
   Feed(l, -32768);
-  EXPECT_EQ(pcmOverflows, 1);
+  EXPECT_EQ(pcmOverflows, 2) << "full scale either way";
   EXPECT_EQ(l->Value(), 50) << "full length at Gain 8 reads half of full scale";
 
   l->SetGain(0);
