@@ -12,12 +12,16 @@ struct FaceFamily {
 };
 
 // Windows faces and the families installed in their place (fonts-liberation2 has the same
-// metrics, so texts keep their widths).
+// metrics, so texts keep their widths; the small bitmap sans faces take DejaVu Sans).
+// clang-format off
 constexpr FaceFamily kFaceFamilies[] = {
     {"Arial", "Liberation Sans"},
     {"Times New Roman", "Liberation Serif"},
     {"Courier New", "Liberation Mono"},
+    {"Small Fonts", "DejaVu Sans"},
+    {"MS Sans Serif", "DejaVu Sans"},
 };
+// clang-format on
 
 constexpr int kDefaultPoints = 8;
 

@@ -85,6 +85,14 @@ void TCanvas::LineTo(int x, int y) {
   pen_ = {x, y};
   if (painter_ == nullptr) return;
   const QColor color = ToQColor(penColor_);
+  if (penWidth_ > 1) {
+    painter_->save();
+    painter_->setRenderHint(QPainter::Antialiasing, false);
+    painter_->setPen(QPen(color, penWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter_->drawLine(from.X, from.Y, x, y);
+    painter_->restore();
+    return;
+  }
   // Straight lines are rectangles one pixel thick.
   if (from.Y == y) {
     const int lo = from.X < x ? from.X : x + 1, hi = from.X < x ? x : from.X + 1;

@@ -127,6 +127,10 @@ class TCanvas {
 
   TColor PenColor() const { return penColor_; }
   void SetPenColor(TColor color) { penColor_ = color; }
+  // The width of LineTo's lines; 0 and 1 draw the one-pixel line, wider ones a solid stroke with
+  // round ends (end point included), not antialiased.
+  int PenWidth() const { return penWidth_; }
+  void SetPenWidth(int width) { penWidth_ = width; }
   TColor BrushColor() const { return brushColor_; }
   void SetBrushColor(TColor color) { brushColor_ = color; }
   const QFont& Font() const { return font_; }
@@ -137,8 +141,8 @@ class TCanvas {
 
   TPoint PenPos() const { return pen_; }
   void MoveTo(int x, int y) { pen_ = {x, y}; }
-  // A one-pixel line in the pen colour from the pen position to (x, y), the end point not set;
-  // the pen moves to (x, y).
+  // A line in the pen colour from the pen position to (x, y) (one pixel wide: the end point not
+  // set); the pen moves to (x, y).
   void LineTo(int x, int y);
   void SetPixel(int x, int y, TColor color);
   // Fills Left <= x < Right, Top <= y < Bottom with the brush colour; an empty rectangle fills
@@ -166,6 +170,7 @@ class TCanvas {
  private:
   QPainter* painter_;
   TColor penColor_ = clBlack;
+  int penWidth_ = 1;
   TColor brushColor_ = clWhite;
   TColor fontColor_ = clBlack;
   QFont font_;
