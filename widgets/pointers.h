@@ -17,7 +17,11 @@ namespace zq {
 constexpr int crDefault = 0;
 constexpr int crNone = -1;
 constexpr int crArrow = -2;
+constexpr int crHSplit = -14;  // a bar dragged sideways
+constexpr int crVSplit = -15;  // a bar dragged up and down
 constexpr int crHandPoint = -21;
+// The hand that comes with the program (the slider's thumb); the desktop's own hand here.
+constexpr int crLibraryHand = 2005;
 
 QCursor PointerShape(int number);
 
