@@ -117,20 +117,26 @@ void TMMSpeedButton::mousePressEvent(QMouseEvent* event) {
   held_ = true;
   SetState(bsDown);
   if (OnPress) OnPress(this);
-  // The owner may have disabled, hidden or destroyed the hold from OnPress.
+  const QPoint p = event->position().toPoint();
+  if (held_ && OnMouseDown) OnMouseDown(this, mbLeft, event->modifiers(), p.x(), p.y());
+  // The owner may have disabled or hidden the button, ending the hold.
   if (held_) HoldStarted();
 }
 
 void TMMSpeedButton::mouseMoveEvent(QMouseEvent* event) {
   if (!held_) return;
-  SetState(rect().contains(event->position().toPoint()) ? bsDown : bsUp);
+  const QPoint p = event->position().toPoint();
+  SetState(rect().contains(p) ? bsDown : bsUp);
+  if (OnMouseMove) OnMouseMove(this, event->modifiers(), p.x(), p.y());
 }
 
 void TMMSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !held_) return;
-  const bool over = rect().contains(event->position().toPoint()) && state_ == bsDown;
+  const QPoint p = event->position().toPoint();
+  const bool over = rect().contains(p) && state_ == bsDown;
   EndHold();
   if (over) Click();
+  if (OnMouseUp) OnMouseUp(this, mbLeft, event->modifiers(), p.x(), p.y());
 }
 
 void TMMSpeedButton::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -144,8 +150,13 @@ void TMMSpeedButton::hideEvent(QHideEvent* event) {
 
 void TMMSpeedButton::changeEvent(QEvent* event) {
   if (event->type() == QEvent::EnabledChange && !isEnabled()) EndHold();
-  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndHold();
   TMMControl::changeEvent(event);
+}
+
+bool TMMSpeedButton::event(QEvent* event) {
+  // Qt passes a window's deactivation on to every widget in it.
+  if (event->type() == QEvent::WindowDeactivate) EndHold();
+  return TMMControl::event(event);
 }
 
 void TMMSpeedButton::paintEvent(QPaintEvent*) {

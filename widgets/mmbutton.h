@@ -8,7 +8,8 @@
 // raised one-pixel frame, or a sunken one when pressed, with the image moved one pixel right and
 // down. A focus mark (set by the owner) outlines it one pixel inside its edge.
 //
-// Mouse (left button): the press shows the pressed image at once and fires OnPress; Qt's implicit
+// Mouse (left button): the press shows the pressed image at once and fires OnPress (then
+// OnMouseDown; OnMouseMove and OnMouseUp follow while the button is held); Qt's implicit
 // grab keeps the mouse with the button until the release, so moving off it shows it up and back
 // on shows it pressed, and a release over it performs one click (Click fires OnClick), a release
 // off it none. A double-click event counts as a press. A disabled button (State bsDisabled)
@@ -69,6 +70,7 @@ class TMMSpeedButton : public TMMControl {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void SetState(TButtonState value);

@@ -135,6 +135,14 @@ void TMMCustomLEDDigit::Write(T value) {
   update();
 }
 
+void TMMCustomLEDDigit::SetValue(std::int64_t value) {
+  Write(value);
+}
+
+void TMMCustomLEDDigit::SetMagnitude(std::uint64_t value) {
+  Write(value);
+}
+
 void TMMCustomLEDDigit::SetMinValue(int value) {
   if (value < 0 || value > 9) return;
   minValue_ = value;

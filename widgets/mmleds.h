@@ -79,9 +79,9 @@ class TMMCustomLEDDigit : public TMMGraphicControl {
   ~TMMCustomLEDDigit() override;
 
   int Value() const { return value_; }
-  void SetValue(std::int64_t value) { Write(value); }
+  void SetValue(std::int64_t value);
   // The same write for the magnitude of any 64-bit value (the panel's |Value|).
-  void SetMagnitude(std::uint64_t value) { Write(value); }
+  void SetMagnitude(std::uint64_t value);
   int MinValue() const { return minValue_; }
   void SetMinValue(int value);
   int MaxValue() const { return maxValue_; }

@@ -463,8 +463,13 @@ void TMMCustomSlider::changeEvent(QEvent* event) {
     if (!isEnabled()) EndPress();
     update();
   }
-  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndPress();
   TMMCustomControl::changeEvent(event);
+}
+
+bool TMMCustomSlider::event(QEvent* event) {
+  // Qt passes a window's deactivation on to every widget in it.
+  if (event->type() == QEvent::WindowDeactivate) EndPress();
+  return TMMCustomControl::event(event);
 }
 
 // --- keyboard ---

@@ -187,6 +187,7 @@ class TMMCustomSlider : public TMMCustomControl {
   void leaveEvent(QEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   struct Geometry {
