@@ -74,9 +74,9 @@ struct Player {
   }
 
   testing::TestPlatform platform;
+  std::vector<std::string> log;
   TestWindow window;
   TMMLEDSpin* hour;
-  std::vector<std::string> log;
 };
 
 TEST(TMMLEDSpin, ThePlayersSpinnerIs50By27WithA29By27Panel) {
@@ -237,18 +237,19 @@ TEST(TMMLEDSpin, LoadingIsPassedOnAndHoldsChangesLookupsAndLayoutBack) {
   EXPECT_TRUE(spin.Panel()->InState(csLoading));
   EXPECT_TRUE(spin.SpinButton()->InState(csLoading));
   EXPECT_TRUE(spin.Panel()->Digit(1)->InState(csLoading));
-  const QImage* sheet = spin.Panel()->Digit(1)->Sheet();
   spin.SetValue(150);  // before the limit that allows it
   spin.SetMaxValue(200);
   spin.SetNumDigits(3);
   spin.SetLEDColor(clYellow);
   spin.SetDigitSize(ls15x25);
-  EXPECT_EQ(spin.Panel()->Digit(1)->Sheet(), sheet) << "no lookup while loading";
+  const TDigitCache::Key yellow{false, ls15x25, true, clBlack, clGreen, clYellow};
+  EXPECT_EQ(TDigitCache::UseCount(yellow), 0) << "no lookup while loading";
   EXPECT_TRUE(spin.Panel()->Digit(3)->InState(csLoading)) << "new digits load too";
   EXPECT_TRUE(changes.empty());
   spin.EndLoading();
   EXPECT_TRUE(changes.empty()) << "what a form loads raises no OnChange";
   EXPECT_FALSE(spin.Panel()->Digit(3)->InState(csLoading));
+  EXPECT_EQ(TDigitCache::UseCount(yellow), 3);
   EXPECT_EQ(spin.Value(), 150);
   EXPECT_EQ(spin.SpinButton()->Value(), 150);
   EXPECT_EQ(Shown(*spin.Panel()), "150");
