@@ -50,6 +50,7 @@
 #include "widgets/mmbevel.h"
 #include "widgets/mmcontrols.h"
 #include "widgets/mmscale.h"
+#include "widgets/pointers.h"
 #include "widgets/rangemath.h"
 
 namespace zq {
@@ -207,7 +208,7 @@ class TMMCustomSlider : public TMMCustomControl {
   void TrackEnd();
   // A held left button ends: the drag stops, the slider repaints, OnTrackEnd.
   void EndPress();
-  int ThumbPointer() const { return handCursor_ ? 2005 : thumbCursor_; }
+  int ThumbPointer() const { return handCursor_ ? crLibraryHand : thumbCursor_; }
   void ShowPointer(bool overThumb);
   void StartBlink();
   void StopBlink();

@@ -6,7 +6,7 @@
 //
 // Adding a pointer: one line in kPointers in pointers.cpp, either
 //   {-3, Qt::CrossCursor}                      a standard shape, or
-//   {2005, "POINTER_2005", 7, 3}               a picture (found by LoadPicture) and its hot spot.
+//   {2001, "POINTER_2001", 7, 3}               a picture (found by LoadPicture) and its hot spot.
 // A picture with an alpha channel gives a pointer with see-through parts; a picture that cannot
 // be found gives the arrow.
 
