@@ -58,7 +58,7 @@ std::unique_ptr<QWidget> BuildPlayerControlsPage() {
   Caption(p, 10, 8, "Spin buttons: states, ButtonFace, MiddleButton", 380);
   int x = 10;
   for (TMMOrientation o : {orVertical, orHorizontal}) {
-    const int y = o == orVertical ? 28 : 64;
+    const int y = o == orVertical ? 28 : 72;
     Spin(p, x, y, o)->SetValue(50);
     Spin(p, x + 40, y, o)->SetValue(100);
     Spin(p, x + 80, y, o)->setEnabled(false);
@@ -113,7 +113,7 @@ std::unique_ptr<QWidget> BuildPlayerControlsPage() {
   }
 
   // Panels: negative values and zero blanking.
-  Caption(p, 10, 100, "Panels: -5, -42; 5, 105, 0 blanked; 7 plain, blanked", 380);
+  Caption(p, 10, 104, "Panels: -5, -42; 5, 105, 0 blanked; 7 plain, blanked", 380);
   struct PanelCase {
     std::int64_t value;
     int digits;
@@ -126,13 +126,14 @@ std::unique_ptr<QWidget> BuildPlayerControlsPage() {
     panel->SetDigitSize(ls13x21);
     panel->SetNumDigits(c.digits);
     panel->SetMinValue(-999);
+    panel->SetMaxValue(999);
     panel->SetZeroBlank(c.blank);
     panel->SetValue(c.value);
     if (c.value == 7 && c.blank) {
       panel->SetLEDColor(clRed);
       panel->SetInactiveColor(clMaroon);
     }
-    panel->SetBounds(x, 120, 0, 0);
+    panel->SetBounds(x, 124, 0, 0);
     x += panel->width() + 8;
   }
 
@@ -174,7 +175,7 @@ std::unique_ptr<QWidget> BuildPlayerControlsPage() {
   return root;
 }
 
-ZQ_GALLERY_PAGE("playercontrols", 40, BuildPlayerControlsPage);
+ZQ_GALLERY_PAGE("playercontrols", 50, BuildPlayerControlsPage);
 
 }  // namespace
 
