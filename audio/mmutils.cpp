@@ -35,14 +35,6 @@ std::int32_t AvgBytes(const TWaveFormatEx& f) {
 
 }  // namespace
 
-std::int32_t MulDivRound(std::int32_t a, std::int32_t b, std::int32_t c) {
-  if (c == 0) throw std::domain_error("Division by zero");
-  const std::int64_t p = static_cast<std::int64_t>(a) * b;
-  const std::int64_t q = p / c;
-  const std::int64_t r = p % c;
-  return Fit32(q + (2 * r) / c);
-}
-
 bool IsValidPCMFormat(const TWaveFormatEx* f) {
   return f != nullptr && f->wFormatTag == WAVE_FORMAT_PCM &&
          (f->wBitsPerSample == 8 || f->wBitsPerSample == 16) &&

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "audio/mmsystem.h"
+#include "platform/muldiv.h"
 
 namespace zq {
 
@@ -14,11 +15,6 @@ enum TMMBits { b8Bit, b16Bit };                  // bits per sample = (ordinal +
 enum TMMChannel { chBoth, chLeft, chRight };
 enum TMMDecayMode { dmNone, dmStepUp, dmExponential, dmUniform };
 enum TMMTimeFormats { tfMillisecond, tfByte, tfSample };
-
-// (a * b) div c with a 64-bit product, then the remainder rounded: q + (2 * r) div c. Halves go
-// up for non-negative operands. std::domain_error when c is 0, std::overflow_error when the
-// result does not fit 32 bits.
-std::int32_t MulDivRound(std::int32_t a, std::int32_t b, std::int32_t c);
 
 // Tag 1, 8 or 16 bits, 1 or 2 channels and 4000 .. 100000 frames per second.
 bool IsValidPCMFormat(const TWaveFormatEx* format);

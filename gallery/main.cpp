@@ -2,8 +2,9 @@
 // gallery (every page in a tab, or the one page named); --screenshot writes that page (the first
 // when none is named) to FILE as a PNG and exits, --screenshot-all writes every page to
 // DIR/<page>.png; both run offscreen unless a platform is chosen.
-// zq_gallery --sheets DIR writes the LED glyph sheets to DIR as PNGs; zq_gallery --shaped-window
-// opens the skin in a shaped window over a window that reports clicks (gallery/page_skin.h).
+// zq_gallery --sheets DIR writes the LED glyph sheets and the digit sheets to DIR as PNGs;
+// zq_gallery --shaped-window opens the skin in a shaped window over a window that reports clicks
+// (gallery/page_skin.h).
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 
 #include "gallery/gallery.h"
 #include "gallery/page_ledlabel.h"
+#include "gallery/page_playercontrols.h"
 #include "gallery/page_skin.h"
 
 namespace {
@@ -74,7 +76,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (sheets != nullptr)
     return QDir().mkpath(QString::fromLocal8Bit(sheets)) &&
-                   zq::gallery::ledlabel::WriteSheets(QString::fromLocal8Bit(sheets))
+                   zq::gallery::ledlabel::WriteSheets(QString::fromLocal8Bit(sheets)) &&
+                   zq::gallery::playercontrols::WriteSheets(QString::fromLocal8Bit(sheets))
                ? 0
                : 1;
   if (shaped) return zq::gallery::skin::RunShapedWindow(app);

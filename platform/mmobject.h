@@ -74,9 +74,10 @@ class TMMComponent {
   void RemoveFreeNotification(TMMComponent* other);
 
   // The loading bracket around applying a window's stored properties: inside it the component is
-  // csLoading and csReading; EndLoading clears both and calls Loaded().
-  void BeginLoading();
-  void EndLoading();
+  // csLoading and csReading; EndLoading clears both and calls Loaded(). The bracket covers only
+  // this component and is not counted; a composite passes it on to its parts by overriding both.
+  virtual void BeginLoading();
+  virtual void EndLoading();
 
   // Switches the component and the components it owns into or out of design state.
   void SetDesignMode(bool designing);

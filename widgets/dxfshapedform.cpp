@@ -88,13 +88,7 @@ void TdxfShapedForm::SetPicture(const QImage& value) {
   picture_ = value;
   keyed_ = QImage();
   if (!picture_.isNull()) {
-    keyed_ = picture_.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = keyed_.pixel(0, 0) & 0xFFFFFF;
-    for (int y = 0; y < keyed_.height(); ++y) {
-      auto* line = reinterpret_cast<QRgb*>(keyed_.scanLine(y));
-      for (int x = 0; x < keyed_.width(); ++x)
-        if ((line[x] & 0xFFFFFF) == key) line[x] = 0;
-    }
+    keyed_ = KeyedPicture(picture_, PixelColor(picture_, 0, 0));
   }
   if (autoSize_ && !picture_.isNull()) resize(picture_.size());
   update();

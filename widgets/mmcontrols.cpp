@@ -50,7 +50,11 @@ void TMMControl::SetBounds(int left, int top, int width, int height) {
 
 void TMMControl::SetCursor(int value) {
   cursor_ = value;
-  setCursor(PointerShape(value));
+  CursorChanged();
+}
+
+void TMMControl::CursorChanged() {
+  setCursor(PointerShape(cursor_));
 }
 
 void TMMControl::Click() {

@@ -38,6 +38,7 @@ namespace zq {
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TMMOrientation { orVertical, orHorizontal };
 
 class TMMControl : public QWidget, public TMMComponent {
  public:
@@ -52,7 +53,8 @@ class TMMControl : public QWidget, public TMMComponent {
   TColor Color() const { return color_; }
   void SetColor(TColor value);
   virtual void SetBounds(int left, int top, int width, int height);
-  // The pointer over the control, by number; a number without a shape shows the arrow.
+  // The pointer over the control, by number; a number without a shape shows the arrow. A change
+  // calls CursorChanged, which shows it.
   int Cursor() const { return cursor_; }
   void SetCursor(int value);
 
@@ -64,6 +66,8 @@ class TMMControl : public QWidget, public TMMComponent {
 
  protected:
   virtual void ColorChanged();
+  // Shows the pointer of Cursor(); a control that shows another over parts of itself overrides it.
+  virtual void CursorChanged();
   // Fires OnClick.
   virtual void Click();
   void mousePressEvent(QMouseEvent* event) override;

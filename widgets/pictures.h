@@ -35,4 +35,9 @@ QImage RecolorSheet(const QImage& sheet, TColor lit, TColor unlit, TColor backgr
 // The RGB value of a pixel of a picture (alpha dropped), as a TColor.
 TColor PixelColor(const QImage& picture, int x, int y);
 
+// A copy of the picture (as 32-bit ARGB) in which every pixel of the key colour is fully
+// transparent, so that drawing it leaves what lies beneath. Pictures drawn "transparent" take the
+// colour of their bottom-left pixel as the key.
+QImage KeyedPicture(const QImage& picture, TColor key);
+
 }  // namespace zq

@@ -22,6 +22,9 @@ constexpr Pointer kPointers[] = {
     {crNone, Qt::BlankCursor},
     {crArrow, Qt::ArrowCursor},
     {crHandPoint, Qt::PointingHandCursor},
+    {crHSplit, Qt::SplitHCursor},
+    {crVSplit, Qt::SplitVCursor},
+    {crLibraryHand, Qt::PointingHandCursor},
 };
 
 const Pointer* Find(int number) {

@@ -6,7 +6,7 @@
 //
 // Adding a pointer: one line in kPointers in pointers.cpp, either
 //   {-3, Qt::CrossCursor}                      a standard shape, or
-//   {2005, "POINTER_2005", 7, 3}               a picture (found by LoadPicture) and its hot spot.
+//   {2001, "POINTER_2001", 7, 3}               a picture (found by LoadPicture) and its hot spot.
 // A picture with an alpha channel gives a pointer with see-through parts; a picture that cannot
 // be found gives the arrow.
 
@@ -17,7 +17,11 @@ namespace zq {
 constexpr int crDefault = 0;
 constexpr int crNone = -1;
 constexpr int crArrow = -2;
+constexpr int crHSplit = -14;  // a bar dragged sideways
+constexpr int crVSplit = -15;  // a bar dragged up and down
 constexpr int crHandPoint = -21;
+// The hand that comes with the program (the slider's thumb); the desktop's own hand here.
+constexpr int crLibraryHand = 2005;
 
 QCursor PointerShape(int number);
 

@@ -14,28 +14,6 @@ TWaveFormatEx Pcm(int bits, int channels, std::uint32_t rate) {
   return f;
 }
 
-TEST(MulDivRound, RoundsTheRemainderWithHalvesUp) {
-  struct Case {
-    std::int32_t a, b, c, want;
-  };
-  const Case cases[] = {
-      {1, 1, 2, 1},
-      {3, 1, 2, 2},
-      {5, 1, 3, 2},
-      {4, 1, 3, 1},
-      {0, 7, 3, 0},
-      {2147483647, 2, 2, 2147483647},
-      {-3, 1, 2, -2},
-      {-1, 1, 3, 0},
-      {4096, 1000, 176400, 23},
-      {1000000, 1000000, 1000000, 1000000},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(MulDivRound(c.a, c.b, c.c), c.want) << c.a << "*" << c.b << "/" << c.c;
-  EXPECT_THROW(MulDivRound(1, 1, 0), std::domain_error);
-  EXPECT_THROW(MulDivRound(2147483647, 2, 1), std::overflow_error);
-}
-
 TEST(Conversions, FollowTheRoundingTable) {
   const TWaveFormatEx cd = Pcm(16, 2, 44100);
   const TWaveFormatEx tel = Pcm(8, 1, 8000);

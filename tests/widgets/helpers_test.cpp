@@ -61,6 +61,9 @@ TEST(PointerShape, StandardShapesByNegativeNumbersAndTheArrowForNumbersWithoutOn
                {crDefault, Qt::ArrowCursor, true},
                {crArrow, Qt::ArrowCursor, true},
                {crNone, Qt::BlankCursor, true},
+               {crLibraryHand, Qt::PointingHandCursor, true},
+               {crHSplit, Qt::SplitHCursor, true},
+               {crVSplit, Qt::SplitVCursor, true},
                {-999, Qt::ArrowCursor, false},
                {2099, Qt::ArrowCursor, false}};
   for (const Case& c : cases) {
@@ -80,7 +83,9 @@ TEST(LoadPicture, FindsDrawnSheetsAndResourcePicturesByName) {
     QSize size;
   } cases[] = {{"FONT_11X13", {693, 28}},      {"FONT_16X20", {1008, 42}},
                {"FONT_11X13_BOLD", {694, 28}}, {"TITLE_TEXTURE", {80, 60}},
-               {"SKIN", {450, 400}},           {"NO_SUCH_PICTURE", {0, 0}}};
+               {"SKIN", {450, 400}},           {"LCD_15X25", {143, 25}},
+               {"LCDS_06X07", {16, 7}},        {"MMSPINUPV", {57, 13}},
+               {"MMSPINDOWNH", {39, 19}},      {"NO_SUCH_PICTURE", {0, 0}}};
   for (const Case& c : cases)
     EXPECT_EQ(LoadPicture(c.name).size(), c.size) << c.name;
   EXPECT_TRUE(LoadPicture("NO_SUCH_PICTURE").isNull());
